@@ -1,0 +1,10 @@
+#include "main/textcase.h"
+
+std::string toUpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}

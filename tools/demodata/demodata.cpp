@@ -1,0 +1,53 @@
+#include "demodata/demodata.h"
+
+#include "writers/megwriter.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool writeFile(const fs::path& path, const std::string& bytes, std::string& error) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        error = "cannot write " + path.string();
+        return false;
+    }
+    return true;
+}
+
+const char kMegaFiles[] = "<?xml version=\"1.0\" ?>\n"
+                          "<Mega_Files>\n"
+                          "\t<File>Data\\Art.meg</File>\n"
+                          "\t<File>Data\\Patch.meg</File>\n"
+                          "</Mega_Files>\n";
+
+} // namespace
+
+bool writeDemoData(const std::string& folder, std::string& error) {
+    const fs::path data = fs::path(folder) / "Data";
+    std::error_code ec;
+    fs::create_directories(data / "Art" / "Textures", ec);
+    if (ec) {
+        error = "cannot create " + (data / "Art" / "Textures").string() + ": " + ec.message();
+        return false;
+    }
+
+    MegWriter art;
+    art.add("DATA\\ART\\TEXTURES\\README.TXT", "Stored in Art.meg.\n");
+    art.add("DATA\\ART\\TEXTURES\\OVERRIDDEN.TXT", "Stored in Art.meg; a loose file wins.\n");
+    art.add("DATA\\ART\\SHADERS\\README.TXT", "Stored in Art.meg; Patch.meg sorts after it.\n");
+
+    MegWriter patch;
+    patch.add("DATA\\ART\\SHADERS\\README.TXT", "Stored in Patch.meg.\n");
+    patch.add("DATA\\ART\\SHADERS\\PATCH.TXT", "Only in Patch.meg.\n");
+
+    return writeFile(data / "MegaFiles.xml", kMegaFiles, error) &&
+           writeFile(data / "Art.meg", art.build(), error) &&
+           writeFile(data / "Patch.meg", patch.build(), error) &&
+           writeFile(data / "Art" / "Textures" / "Overridden.txt", "Loose file under Data\\Art\\Textures.\n",
+                     error);
+}

@@ -1,0 +1,112 @@
+#include "info/jsonwriter.h"
+
+#include <cmath>
+#include <cstdio>
+
+JsonWriter& JsonWriter::beginObject() {
+    separate();
+    m_out << '{';
+    m_first.push_back(true);
+    return *this;
+}
+
+JsonWriter& JsonWriter::endObject() {
+    m_out << '}';
+    m_first.pop_back();
+    return *this;
+}
+
+JsonWriter& JsonWriter::beginArray() {
+    separate();
+    m_out << '[';
+    m_first.push_back(true);
+    return *this;
+}
+
+JsonWriter& JsonWriter::endArray() {
+    m_out << ']';
+    m_first.pop_back();
+    return *this;
+}
+
+JsonWriter& JsonWriter::key(const std::string& name) {
+    separate();
+    writeString(name);
+    m_out << ':';
+    m_afterKey = true;
+    return *this;
+}
+
+JsonWriter& JsonWriter::value(const std::string& text) {
+    separate();
+    writeString(text);
+    return *this;
+}
+
+JsonWriter& JsonWriter::value(std::uint64_t number) {
+    separate();
+    m_out << number;
+    return *this;
+}
+
+JsonWriter& JsonWriter::value(float number) {
+    if (!std::isfinite(number)) {
+        return null();
+    }
+    separate();
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(number));
+    m_out << text;
+    return *this;
+}
+
+JsonWriter& JsonWriter::null() {
+    separate();
+    m_out << "null";
+    return *this;
+}
+
+void JsonWriter::separate() {
+    if (m_afterKey) {
+        m_afterKey = false;
+        return;
+    }
+    if (!m_first.empty()) {
+        if (!m_first.back()) {
+            m_out << ',';
+        }
+        m_first.back() = false;
+    }
+}
+
+void JsonWriter::writeString(const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    m_out << '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (byte) {
+        case '"':
+            m_out << "\\\"";
+            break;
+        case '\\':
+            m_out << "\\\\";
+            break;
+        case '\n':
+            m_out << "\\n";
+            break;
+        case '\r':
+            m_out << "\\r";
+            break;
+        case '\t':
+            m_out << "\\t";
+            break;
+        default:
+            if (byte < 0x20 || byte >= 0x7F) {
+                m_out << "\\u00" << kHex[byte >> 4] << kHex[byte & 0xF];
+            } else {
+                m_out << c;
+            }
+        }
+    }
+    m_out << '"';
+}
