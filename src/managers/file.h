@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A read-only, positioned, named, reference-counted byte source.
 //
@@ -23,6 +24,10 @@ public:
     virtual std::uint32_t tell() const;
     // Copies up to count bytes from the position, advances by the number copied and returns it.
     virtual std::uint32_t read(void* buffer, std::uint32_t count) = 0;
+
+    // Reads up to count bytes from the position into a new array sized to what arrived. Memory
+    // follows the bytes that are really there, never a count a broken file merely declares.
+    std::vector<unsigned char> readBytes(std::uint32_t count);
 
     // Adds one reference.
     void addRef();

@@ -36,14 +36,17 @@ public:
         }
         std::lock_guard<std::mutex> lock(m_mutex);
         Listing& listing = m_listings[folder];
-        if (!listing.valid || listing.changed.tv_sec != st.st_ctim.tv_sec ||
-            listing.changed.tv_nsec != st.st_ctim.tv_nsec || listing.modified.tv_sec != st.st_mtim.tv_sec ||
-            listing.modified.tv_nsec != st.st_mtim.tv_nsec) {
+        // The folder's identity is checked too: a relative name means another folder after a chdir.
+        if (!listing.valid || listing.device != st.st_dev || listing.inode != st.st_ino ||
+            listing.changed.tv_sec != st.st_ctim.tv_sec || listing.changed.tv_nsec != st.st_ctim.tv_nsec ||
+            listing.modified.tv_sec != st.st_mtim.tv_sec || listing.modified.tv_nsec != st.st_mtim.tv_nsec) {
             listing = Listing{};
             if (!load(folder, listing.names)) {
                 m_listings.erase(folder);
                 return {};
             }
+            listing.device = st.st_dev;
+            listing.inode = st.st_ino;
             listing.changed = st.st_ctim;
             listing.modified = st.st_mtim;
             listing.valid = true;
@@ -55,6 +58,8 @@ public:
 private:
     struct Listing {
         bool valid = false;
+        dev_t device = 0;
+        ino_t inode = 0;
         timespec changed{};
         timespec modified{};
         std::map<std::string, std::string> names;
@@ -203,13 +208,9 @@ std::uint32_t PhysicalFile::size() const {
 }
 
 std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
-    // Keeps the position within size() even for files past 4 GiB, whose size is cut to 32 bits.
-    const std::uint32_t end = size();
-    if (m_position >= end) {
-        return 0;
-    }
-    if (count > end - m_position) {
-        count = end - m_position;
+    // Files of 4 GiB and more are outside the 32-bit design; never let the position wrap on them.
+    if (count > 0xFFFFFFFFu - m_position) {
+        count = 0xFFFFFFFFu - m_position;
     }
     auto* out = static_cast<unsigned char*>(buffer);
     std::uint32_t got = 0;

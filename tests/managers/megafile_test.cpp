@@ -1,5 +1,6 @@
 #include "main/badfileexception.h"
 #include "managers/crc32.h"
+#include "managers/loadedfile.h"
 #include "managers/megafile.h"
 #include "support/crcforge.h"
 #include "support/memoryfile.h"
@@ -213,4 +214,22 @@ TEST(MegaFile, EntriesOutliveTheArchiveAndHoldTheFileOpen) {
     EXPECT_EQ(readAll(*entry), "last entry");
     entry.reset();
     EXPECT_TRUE(destroyed);
+}
+
+TEST(LoadedFile, KeepsTheDeclaredSizeAndReadsShortWhereTheSourceEnded) {
+    // An entry declaring 100 bytes in an archive that holds 4 of them.
+    MegaFileRecord r;
+    r.crc = crc32("E", 1);
+    r.size = 100;
+    r.start = MegWriter::tablesSize({"E"}, 1);
+    RefPtr<MemoryFile> file = archiveFile(MegWriter::layout({"E"}, {r}, "abcd"));
+    const MegaFile archive(file.get());
+    RefPtr<File> entry = archive.find("e");
+    RefPtr<File> loaded = makeRef<LoadedFile>(*entry);
+    EXPECT_EQ(loaded->getName(), entry->getName());
+    EXPECT_EQ(loaded->size(), 100u);
+    EXPECT_EQ(readAll(*loaded), "abcd");
+    EXPECT_FALSE(loaded->isEOF());
+    loaded->seek(200);
+    EXPECT_TRUE(loaded->isEOF());
 }

@@ -2,6 +2,7 @@
 #include "info/jsonwriter.h"
 #include "main/textcase.h"
 #include "support/tempdir.h"
+#include "writers/alowriter.h"
 #include "writers/megwriter.h"
 
 #include <gtest/gtest.h>
@@ -94,4 +95,52 @@ TEST(InfoCommand, ErrorsGiveTheReportAndStatusOneUsageStatusTwo) {
     EXPECT_EQ(run({"resolve", dir.path(), "x"}).status, 1);
     EXPECT_EQ(run({"archive"}).status, 2);
     EXPECT_EQ(run({"model", "a", "b", "c"}).status, 2);
+}
+
+TEST(InfoCommand, DescribesAModelLooseOrFromAnArchive) {
+    AloWriter w;
+    AloBone root;
+    root.name = "Root";
+    root.matrix[3] = 0.1f;
+    w.addBone(root);
+    AloMesh hull;
+    hull.name = "Hull\xe9";
+    hull.vertices = {{}, {}, {}};
+    hull.indices = {0, 1, 2};
+    hull.effect = "MeshGloss.fx";
+    hull.parameters = {AloParameter::floatValue("Shininess", 0.3f),
+                       AloParameter::textureName("BaseTexture", "H.tga"),
+                       AloParameter::float4Value("Diffuse", 1, 0.5f, 0, -2)};
+    w.addMesh(hull);
+    AloMesh bare;
+    bare.hasGeometry = false;
+    bare.hasMaterial = false;
+    w.addMesh(bare);
+    w.connect(0, 0);
+    TempDir dir;
+    const std::string loose = dir.write("ship.alo", w.build());
+    const std::string expected = "{\"meshes\":[{\"name\":\"Hull\\u00e9\",\"vertexCount\":3,\"triangleCount\":"
+                                 "1,\"vertexFormat\":\"alD3dVertNU2\","
+                                 "\"material\":{\"effect\":\"MeshGloss.fx\",\"parameters\":[{\"name\":"
+                                 "\"Shininess\",\"type\":\"float\",\"value\":0.300000012},"
+                                 "{\"name\":\"BaseTexture\",\"type\":\"texture\",\"value\":\"H.tga\"},"
+                                 "{\"name\":\"Diffuse\",\"type\":\"float4\",\"value\":[1,0.5,0,-2]}]},"
+                                 "\"world\":[1,0,0,0,0,1,0,0,0,0,1,0,0.100000001,0,0,1]},"
+                                 "{\"name\":\"\",\"vertexCount\":4294967295,\"triangleCount\":4294967295,"
+                                 "\"vertexFormat\":\"\",\"material\":null,"
+                                 "\"world\":[1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1]}],\"bones\":1}\n";
+    const Result r = run({"model", loose});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+
+    MegWriter meg;
+    meg.add("DATA\\ART\\MODELS\\SHIP.ALO", w.build());
+    const std::string archive = dir.write("models.meg", meg.build());
+    EXPECT_EQ(run({"model", archive, "data\\art\\models\\ship.alo"}).out, expected);
+    const Result missing = run({"model", archive, "data\\art\\models\\none.alo"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "kestrin-info: " + archive + " holds no entry data\\art\\models\\none.alo\n");
+    const Result broken = run({"model", dir.write("broken.alo", "\x01\x02")});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.err.find("Unable to read chunk header"), std::string::npos);
 }

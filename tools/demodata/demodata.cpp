@@ -1,5 +1,6 @@
 #include "demodata/demodata.h"
 
+#include "demodata/demomodels.h"
 #include "writers/megwriter.h"
 
 #include <filesystem>
@@ -36,7 +37,10 @@ bool writeDemoData(const std::string& folder, std::string& error) {
         return false;
     }
 
+    fs::create_directories(data / "Art" / "Models", ec);
     MegWriter art;
+    art.add("DATA\\ART\\MODELS\\DEMO_SHIP.ALO", DemoModels::ship());
+    art.add("DATA\\ART\\MODELS\\DEMO_PLANET.ALO", DemoModels::sphere());
     art.add("DATA\\ART\\TEXTURES\\README.TXT", "Stored in Art.meg.\n");
     art.add("DATA\\ART\\TEXTURES\\OVERRIDDEN.TXT", "Stored in Art.meg; a loose file wins.\n");
     art.add("DATA\\ART\\SHADERS\\README.TXT", "Stored in Art.meg; Patch.meg sorts after it.\n");
@@ -44,6 +48,7 @@ bool writeDemoData(const std::string& folder, std::string& error) {
     MegWriter patch;
     patch.add("DATA\\ART\\SHADERS\\README.TXT", "Stored in Patch.meg.\n");
     patch.add("DATA\\ART\\SHADERS\\PATCH.TXT", "Only in Patch.meg.\n");
+    patch.add("DATA\\ART\\MODELS\\DEMO_ODDITIES.ALO", DemoModels::oddities());
 
     return writeFile(data / "MegaFiles.xml", kMegaFiles, error) &&
            writeFile(data / "Art.meg", art.build(), error) &&

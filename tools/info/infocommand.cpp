@@ -6,12 +6,15 @@
 #include "managers/filemanager.h"
 #include "managers/megafile.h"
 #include "managers/physicalfile.h"
+#include "model/model.h"
 
 namespace {
 
 const char kUsage[] = "usage: kestrin-info archive FILE.MEG\n"
                       "       kestrin-info find FILE.MEG NAME\n"
-                      "       kestrin-info resolve DATAFOLDER GAMEPATH\n";
+                      "       kestrin-info resolve DATAFOLDER GAMEPATH\n"
+                      "       kestrin-info model FILE.ALO\n"
+                      "       kestrin-info model FILE.MEG ENTRY\n";
 
 void listArchive(const std::string& path, std::ostream& out) {
     RefPtr<File> file = makeRef<PhysicalFile>(path);
@@ -84,6 +87,75 @@ void resolvePath(std::string dataFolder, const std::string& path, std::ostream& 
     out << '\n';
 }
 
+void writeParameter(JsonWriter& json, const EffectParameter& p) {
+    json.beginObject().key("name").value(p.name).key("type");
+    switch (p.type) {
+    case EffectParameter::kFloat:
+        json.value("float").key("value").value(p.floatValue);
+        break;
+    case EffectParameter::kTexture:
+        json.value("texture").key("value").value(p.textureName);
+        break;
+    default:
+        json.value("float4").key("value").beginArray();
+        for (const float v : p.float4Value) {
+            json.value(v);
+        }
+        json.endArray();
+        break;
+    }
+    json.endObject();
+}
+
+void describeModel(const Model& model, std::ostream& out) {
+    JsonWriter json(out);
+    json.beginObject().key("meshes").beginArray();
+    for (std::size_t i = 0; i < model.getMeshCount(); ++i) {
+        const Mesh& mesh = model.getMesh(i);
+        json.beginObject();
+        json.key("name").value(mesh.getName());
+        json.key("vertexCount").value(std::uint64_t{mesh.getVertexCount()});
+        json.key("triangleCount").value(std::uint64_t{mesh.getTriangleCount()});
+        json.key("vertexFormat").value(mesh.getVertexFormat());
+        json.key("material");
+        if (const Material* material = mesh.getMaterial()) {
+            json.beginObject().key("effect").value(material->effectName).key("parameters").beginArray();
+            for (const EffectParameter& p : material->parameters) {
+                writeParameter(json, p);
+            }
+            json.endArray().endObject();
+        } else {
+            json.null();
+        }
+        float world[16];
+        model.getMeshTransform(i, world);
+        json.key("world").beginArray();
+        for (const float v : world) {
+            json.value(v);
+        }
+        json.endArray().endObject();
+    }
+    json.endArray().key("bones").value(std::uint64_t{model.getBoneCount()}).endObject();
+    out << '\n';
+}
+
+// A loose model file, or with an entry name the entry of that archive; false when the archive
+// has no such entry.
+bool showModel(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    RefPtr<File> file = makeRef<PhysicalFile>(args[1]);
+    if (args.size() == 3) {
+        const MegaFile archive(file.get());
+        file = archive.find(args[2]);
+        if (!file) {
+            err << "kestrin-info: " << args[1] << " holds no entry " << args[2] << "\n";
+            return false;
+        }
+    }
+    const Model model(*file);
+    describeModel(model, out);
+    return true;
+}
+
 } // namespace
 
 int runInfoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -94,6 +166,10 @@ int runInfoCommand(const std::vector<std::string>& args, std::ostream& out, std:
             findEntry(args[1], args[2], out);
         } else if (args.size() == 3 && args[0] == "resolve") {
             resolvePath(args[1], args[2], out);
+        } else if ((args.size() == 2 || args.size() == 3) && args[0] == "model") {
+            if (!showModel(args, out, err)) {
+                return 1;
+            }
         } else {
             err << kUsage;
             return 2;
