@@ -1,0 +1,74 @@
+#include "parsedeffect.h"
+
+namespace {
+
+void* compileShader(const char* mainfn, const unsigned char* tokens, const unsigned int size,
+                    const MOJOSHADER_swizzle* swizzles, const unsigned int swizzleCount,
+                    const MOJOSHADER_samplerMap* samplers, const unsigned int samplerCount) {
+    return const_cast<MOJOSHADER_parseData*>(MOJOSHADER_parse("bytecode", mainfn, tokens, size, swizzles,
+                                                              swizzleCount, samplers, samplerCount, nullptr,
+                                                              nullptr, nullptr));
+}
+
+void deleteShader(void* shader) {
+    MOJOSHADER_freeParseData(static_cast<const MOJOSHADER_parseData*>(shader));
+}
+
+MOJOSHADER_parseData* parseData(void* shader) {
+    return static_cast<MOJOSHADER_parseData*>(shader);
+}
+
+} // namespace
+
+ParsedEffect::ParsedEffect(const std::string& bytes) {
+    // Only compiling and deleting shaders is needed to parse; nothing is drawn.
+    MOJOSHADER_effectShaderContext context{};
+    context.compileShader = compileShader;
+    context.deleteShader = deleteShader;
+    context.getParseData = parseData;
+    m_effect =
+        MOJOSHADER_compileEffect(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                 static_cast<unsigned int>(bytes.size()), nullptr, 0, nullptr, 0, &context);
+}
+
+std::string ParsedEffect::error() const {
+    if (m_effect->error_count == 0) {
+        return "";
+    }
+    return m_effect->errors[0].error ? m_effect->errors[0].error : "error";
+}
+
+const MOJOSHADER_effectParam* ParsedEffect::parameter(const std::string& name) const {
+    for (int i = 0; i < m_effect->param_count; ++i) {
+        const char* n = m_effect->params[i].value.name;
+        if (n != nullptr && name == n) {
+            return &m_effect->params[i];
+        }
+    }
+    return nullptr;
+}
+
+const MOJOSHADER_effectState* ParsedEffect::state(const MOJOSHADER_effectPass& pass,
+                                                  MOJOSHADER_renderStateType type) {
+    for (unsigned int i = 0; i < pass.state_count; ++i) {
+        if (pass.states[i].type == type) {
+            return &pass.states[i];
+        }
+    }
+    return nullptr;
+}
+
+const MOJOSHADER_parseData& ParsedEffect::shader(const MOJOSHADER_effectState& state) const {
+    return *static_cast<const MOJOSHADER_parseData*>(m_effect->objects[state.value.valuesI[0]].shader.shader);
+}
+
+std::string ParsedEffect::samplerTexture(const MOJOSHADER_effectParam& sampler) const {
+    for (unsigned int i = 0; i < sampler.value.value_count; ++i) {
+        const MOJOSHADER_effectSamplerState& s = sampler.value.valuesSS[i];
+        if (s.type == MOJOSHADER_SAMP_TEXTURE) {
+            const char* name = m_effect->objects[s.value.valuesI[0]].mapping.name;
+            return name ? name : "";
+        }
+    }
+    return "";
+}
