@@ -1,0 +1,65 @@
+#include "demodata/demodata.h"
+#include "main/refptr.h"
+#include "main/textcase.h"
+#include "managers/filemanager.h"
+#include "managers/megafile.h"
+#include "managers/physicalfile.h"
+#include "managers/resourcefile.h"
+#include "model/model.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::unique_ptr<Model> load(FileManager& files, const std::string& path) {
+    RefPtr<File> file = files.open(path);
+    if (!file) {
+        return nullptr;
+    }
+    return std::make_unique<Model>(*file);
+}
+
+} // namespace
+
+TEST(DemoData, EveryModelsEffectsAndTexturesResolveInTheDataFolder) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(writeDemoData(dir.path(), error)) << error;
+    FileManager files(dir.folder());
+    EXPECT_EQ(files.getArchiveKeys().size(), 2u);
+    std::size_t meshes = 0;
+    std::size_t withoutMaterial = 0;
+    bool unnamed = false;
+    for (const char* name : {"Demo_Ship.alo", "Demo_Planet.alo", "Demo_Oddities.alo"}) {
+        const auto model = load(files, std::string("Data\\Art\\Models\\") + name);
+        ASSERT_NE(model, nullptr) << name;
+        for (std::size_t i = 0; i < model->getMeshCount(); ++i) {
+            const Mesh& mesh = model->getMesh(i);
+            ++meshes;
+            unnamed |= mesh.getName().empty();
+            const Material* material = mesh.getMaterial();
+            if (material == nullptr) {
+                ++withoutMaterial;
+                continue;
+            }
+            const std::string effect =
+                ResourceFile::replaceLastExtension(toUpperAscii(material->effectName), ".FX", ".FXO");
+            EXPECT_TRUE(files.open("Data\\Art\\Shaders\\" + effect)) << effect;
+            for (const EffectParameter& p : material->parameters) {
+                if (p.type == EffectParameter::kTexture) {
+                    const std::string texture =
+                        ResourceFile::replaceLastExtension(toUpperAscii(p.textureName), ".TGA", ".DDS");
+                    EXPECT_TRUE(files.open("Data\\Art\\Textures\\" + texture)) << texture;
+                }
+            }
+        }
+    }
+    EXPECT_GE(meshes, 8u);
+    EXPECT_GE(withoutMaterial, 1u);
+    EXPECT_TRUE(unnamed);
+    // The loose hull texture overrides the archived one.
+    std::string source;
+    ASSERT_TRUE(files.locate("Data\\Art\\Textures\\DEMO_HULL.DDS", source));
+    EXPECT_EQ(source, "");
+}
