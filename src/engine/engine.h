@@ -39,6 +39,9 @@ public:
     // clears both caches, resets and renders again. D3DException when buffers cannot be created.
     bool render();
 
+    // The device, for code that works beside the renderer (reading a frame back, for one).
+    d3d::IDirect3DDevice9* getDevice() const { return m_device.get(); }
+
     // The camera, and the view rebuilt from it.
     Camera getCamera() const { return m_camera; }
     void setCamera(const Camera& camera);
