@@ -129,7 +129,8 @@ TEST(Material, SecondMaterialChunkAppendsAndMayRenameTheEffect) {
     w.data(0x10103, AloWriter::parameterData(AloParameter::floatValue("One", 1))).end();
     w.begin(alo::kMaterial).data(0x10103, AloWriter::parameterData(AloParameter::floatValue("Two", 2))).end();
     w.end();
-    const Material* material = load(w.bytes())->getMesh(0).getMaterial();
+    const auto model = load(w.bytes());
+    const Material* material = model->getMesh(0).getMaterial();
     EXPECT_EQ(material->effectName, "A.fx");
     ASSERT_EQ(material->parameters.size(), 2u);
     EXPECT_EQ(material->parameters[1].name, "Two");

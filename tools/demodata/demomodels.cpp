@@ -39,8 +39,9 @@ AloMesh box(const std::string& name, float x0, float y0, float z0, float x1, flo
             v.v = uv[c][1];
             mesh.vertices.push_back(v);
         }
-        // Clockwise seen from outside, as Direct3D culls counter-clockwise faces by default.
-        for (const int i : {0, 2, 1, 0, 3, 2}) {
+        // Counter-clockwise seen from outside in the Z-up world, which the left-handed view turns
+        // clockwise on screen: the faces Direct3D's default culling keeps.
+        for (const int i : {0, 1, 2, 0, 2, 3}) {
             mesh.indices.push_back(static_cast<std::uint16_t>(base + i));
         }
     }
@@ -71,7 +72,7 @@ AloMesh sphereMesh(const std::string& name, float radius, int rings, int segment
         for (int s = 0; s < segments; ++s) {
             const int a = r * row + s;
             const int b = a + row;
-            for (const int i : {a, a + 1, b, a + 1, b + 1, b}) {
+            for (const int i : {a, b, a + 1, a + 1, b, b + 1}) {
                 mesh.indices.push_back(static_cast<std::uint16_t>(i));
             }
         }
