@@ -83,7 +83,7 @@ AloMesh sphereMesh(const std::string& name, float radius, int rings, int segment
 void glossMaterial(AloMesh& mesh, const std::string& texture, float r, float g, float b) {
     mesh.effect = "MeshGloss.fx";
     mesh.parameters = {
-        AloParameter::float4Value("Emissive", 0.1f, 0.1f, 0.1f, 1),
+        AloParameter::float4Value("Emissive", 0.35f, 0.35f, 0.35f, 1),
         AloParameter::float4Value("Diffuse", r, g, b, 1), AloParameter::float4Value("Specular", 1, 1, 1, 1),
         AloParameter::floatValue("Shininess", 32), AloParameter::textureName("BaseTexture", texture)};
 }
