@@ -29,7 +29,10 @@ private:
     PhysicalFile(const std::string& path, std::intptr_t handle);
     ~PhysicalFile() override;
 
-    // Opens path for reading; on failure returns -1 and sets missing for a missing file or folder.
+    static constexpr std::intptr_t kNoHandle = -1;
+
+    // Opens path for reading (the platform's part); on failure returns kNoHandle and sets missing
+    // for a missing file or folder.
     static std::intptr_t openHandle(const std::string& path, bool& missing);
 
     std::intptr_t m_handle;

@@ -1,8 +1,5 @@
 #include "managers/physicalfile.h"
 
-#include "main/filenotfoundexception.h"
-#include "main/ioexception.h"
-
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -160,38 +157,16 @@ std::intptr_t PhysicalFile::openHandle(const std::string& path, bool& missing) {
     }
     if (fd < 0) {
         missing = isMissing(error);
-        return -1;
+        return kNoHandle;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         // Windows refuses to open folders and devices as files; so do we.
         ::close(fd);
         missing = false;
-        return -1;
+        return kNoHandle;
     }
     return fd;
-}
-
-PhysicalFile::PhysicalFile(const std::string& path) : File(path) {
-    bool missing = false;
-    m_handle = openHandle(path, missing);
-    if (m_handle < 0) {
-        if (missing) {
-            throw FileNotFoundException(__FILE__, __LINE__, path);
-        }
-        throw IOException(__FILE__, __LINE__, "Unable to open file" + path);
-    }
-}
-
-PhysicalFile::PhysicalFile(const std::string& path, std::intptr_t handle) : File(path), m_handle(handle) {}
-
-RefPtr<File> PhysicalFile::tryOpen(const std::string& path) {
-    bool missing = false;
-    const std::intptr_t handle = openHandle(path, missing);
-    if (handle < 0) {
-        return nullptr;
-    }
-    return RefPtr<File>::adopt(new PhysicalFile(path, handle));
 }
 
 PhysicalFile::~PhysicalFile() {

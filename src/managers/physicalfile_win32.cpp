@@ -1,8 +1,5 @@
 #include "managers/physicalfile.h"
 
-#include "main/filenotfoundexception.h"
-#include "main/ioexception.h"
-
 #include <windows.h>
 
 namespace {
@@ -19,31 +16,9 @@ std::intptr_t PhysicalFile::openHandle(const std::string& path, bool& missing) {
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return -1;
+        return kNoHandle;
     }
     return reinterpret_cast<std::intptr_t>(handle);
-}
-
-PhysicalFile::PhysicalFile(const std::string& path) : File(path) {
-    bool missing = false;
-    m_handle = openHandle(path, missing);
-    if (m_handle == -1) {
-        if (missing) {
-            throw FileNotFoundException(__FILE__, __LINE__, path);
-        }
-        throw IOException(__FILE__, __LINE__, "Unable to open file" + path);
-    }
-}
-
-PhysicalFile::PhysicalFile(const std::string& path, std::intptr_t handle) : File(path), m_handle(handle) {}
-
-RefPtr<File> PhysicalFile::tryOpen(const std::string& path) {
-    bool missing = false;
-    const std::intptr_t handle = openHandle(path, missing);
-    if (handle == -1) {
-        return nullptr;
-    }
-    return RefPtr<File>::adopt(new PhysicalFile(path, handle));
 }
 
 PhysicalFile::~PhysicalFile() {

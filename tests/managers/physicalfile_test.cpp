@@ -78,7 +78,7 @@ TEST(PhysicalFile, MissingFileOrFolderIsNotFoundAndOtherFailuresAreIOErrors) {
             ADD_FAILURE() << path;
         } catch (const FileNotFoundException& e) {
             EXPECT_EQ(e.getMessage(), "Unable to find file:\n" + path);
-            EXPECT_EQ(e.getFile(), "managers/physicalfile_posix.cpp");
+            EXPECT_EQ(e.getFile(), "managers/physicalfile.cpp");
         }
     }
     try {
