@@ -16,6 +16,7 @@
 #include "scratchfolder.h"
 
 #include "main/exception.h"
+#include "main/textcase.h"
 #include "managers/filemanager.h"
 #include "managers/megafile.h"
 #include "managers/physicalfile.h"
@@ -26,15 +27,6 @@
 #include <vector>
 
 namespace {
-
-std::string toLowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 // The first few names an archive stores, or none when it cannot be read.
 void addStoredNames(const std::string& path, std::vector<std::string>& names) {

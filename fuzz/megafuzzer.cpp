@@ -19,15 +19,6 @@
 
 namespace {
 
-std::string toLowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 void exercise(const std::string& path) {
     RefPtr<File> file = makeRef<PhysicalFile>(path);
     MegaFile archive(file.get());

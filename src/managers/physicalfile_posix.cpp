@@ -1,5 +1,7 @@
 #include "managers/physicalfile.h"
 
+#include "main/textcase.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,15 +12,6 @@
 #include <unordered_map>
 
 namespace {
-
-std::string foldCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 // Directory listings keyed by folded name, reused while the folder's change time stays the
 // same, so that the many lookups that fall through to the archives do not list a folder each.
@@ -48,7 +41,7 @@ public:
             listing.modified = st.st_mtim;
             listing.valid = true;
         }
-        const auto it = listing.names.find(foldCase(name));
+        const auto it = listing.names.find(toLowerAscii(name));
         return it == listing.names.end() ? std::string() : it->second;
     }
 
@@ -69,7 +62,7 @@ private:
         }
         while (const dirent* entry = ::readdir(dir)) {
             const std::string name = entry->d_name;
-            auto [it, inserted] = names.emplace(foldCase(name), name);
+            auto [it, inserted] = names.emplace(toLowerAscii(name), name);
             if (!inserted && name < it->second) {
                 it->second = name;
             }
