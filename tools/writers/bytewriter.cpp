@@ -1,6 +1,7 @@
 #include "writers/bytewriter.h"
 
 #include <cstring>
+#include <fstream>
 
 ByteWriter& ByteWriter::u8(std::uint32_t value) {
     m_data.push_back(static_cast<char>(value & 0xFFu));
@@ -35,4 +36,10 @@ ByteWriter& ByteWriter::cstring(const std::string& text) {
     m_data += text;
     m_data.push_back('\0');
     return *this;
+}
+
+bool ByteWriter::saveFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
 }

@@ -16,6 +16,9 @@ public:
     ByteWriter& cstring(const std::string& text);
 
     const std::string& data() const { return m_data; }
+
+    // Writes bytes to the file at path, replacing it; false when it cannot be written.
+    static bool saveFile(const std::string& path, const std::string& bytes);
     std::size_t size() const { return m_data.size(); }
 
 private:

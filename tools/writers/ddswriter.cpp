@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <stdexcept>
 
 namespace {
@@ -182,10 +181,7 @@ std::string DdsWriter::build(Format format) const {
 }
 
 bool DdsWriter::write(const std::string& path, Format format) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const std::string bytes = build(format);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return ByteWriter::saveFile(path, build(format));
 }
 
 std::string DdsWriter::encodeDxt1Block(const std::uint8_t* pixels) {

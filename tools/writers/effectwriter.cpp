@@ -3,7 +3,6 @@
 #include "writers/bytewriter.h"
 #include "writers/shaderassembler.h"
 
-#include <fstream>
 #include <map>
 #include <stdexcept>
 #include <utility>
@@ -471,8 +470,5 @@ std::string EffectWriter::assembleShader(const Shader& shader, bool pixel, const
 }
 
 bool EffectWriter::write(const std::string& path) const {
-    const std::string bytes = build();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return ByteWriter::saveFile(path, build());
 }

@@ -5,7 +5,6 @@
 #include "writers/bytewriter.h"
 
 #include <algorithm>
-#include <fstream>
 
 void MegWriter::add(const std::string& name, const std::string& data) {
     m_entries.push_back({name, data});
@@ -39,10 +38,7 @@ std::string MegWriter::build() const {
 }
 
 bool MegWriter::write(const std::string& path) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const std::string bytes = build();
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return ByteWriter::saveFile(path, build());
 }
 
 std::string MegWriter::layout(const std::vector<std::string>& names,
