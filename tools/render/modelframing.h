@@ -1,0 +1,18 @@
+#pragma once
+
+#include "engine/camera.h"
+
+#include <cstddef>
+#include <vector>
+
+class Model;
+
+// Frames a model for a picture: the camera that sees the drawn meshes whole.
+class ModelFraming {
+public:
+    // from turned to look at the centre of the bounding sphere of meshes' vertex positions
+    // (each through its world matrix), from the same direction, at the distance where the sphere
+    // fits the perspective of a width x height picture. from itself when no vertex is drawn.
+    static Camera fit(const Model& model, const std::vector<std::size_t>& meshes, const Camera& from,
+                      int width, int height);
+};
