@@ -7,6 +7,7 @@
 
 #include <mojoshader.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -124,8 +125,43 @@ GLint minification(DWORD min, DWORD mip, bool hasMips) {
     return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
 }
 
+// Direct3D 9 samples a pixel at its corner where OpenGL samples at its centre. Every vertex
+// shader the translator hands to OpenGL gets a last step that moves the position by half a pixel
+// right and down (the offset a uniform set for each draw), so that the same pixels are covered.
+// The translator takes OpenGL's functions from lookup(), which hands it this wrapper of
+// glShaderSource.
+constexpr const char kOffsetUniform[] = "kestrinHalfPixel";
+PFNGLSHADERSOURCEPROC realShaderSource = nullptr;
+
+void APIENTRY shaderSourceWithOffset(GLuint shader, GLsizei count, const GLchar* const* strings,
+                                     const GLint* lengths) {
+    std::string source;
+    for (GLsizei i = 0; i < count; ++i) {
+        if (lengths != nullptr && lengths[i] >= 0) {
+            source.append(strings[i], static_cast<std::size_t>(lengths[i]));
+        } else {
+            source.append(strings[i]);
+        }
+    }
+    const std::string entry = "void main()";
+    const std::size_t main = source.find(entry);
+    if (source.find("gl_Position") != std::string::npos && main != std::string::npos) {
+        source.replace(main, entry.size(), "void translatedMain()");
+        source += std::string("\nuniform vec2 ") + kOffsetUniform +
+                  ";\nvoid main()\n{\n\ttranslatedMain();\n\tgl_Position.xy += " + kOffsetUniform +
+                  " * gl_Position.w;\n}\n";
+    }
+    const GLchar* text = source.c_str();
+    realShaderSource(shader, 1, &text, nullptr);
+}
+
 void* MOJOSHADERCALL lookup(const char* name, void* data) {
-    return static_cast<GlSurface*>(data)->procAddress(name);
+    void* found = static_cast<GlSurface*>(data)->procAddress(name);
+    if (found != nullptr && std::strcmp(name, "glShaderSource") == 0) {
+        realShaderSource = reinterpret_cast<PFNGLSHADERSOURCEPROC>(found);
+        return reinterpret_cast<void*>(&shaderSourceWithOffset);
+    }
+    return found;
 }
 
 // Size in floats of a vertex element type, 0 for types not read.
@@ -148,9 +184,18 @@ int floatCount(std::uint8_t type) {
 
 GlDevice::GlDevice(GlSurface& surface, const D3DPRESENT_PARAMETERS& parameters) : m_surface(surface) {
     m_surface.makeCurrent();
-    const char* profile = MOJOSHADER_glBestProfile(lookup, &m_surface, nullptr, nullptr, nullptr);
-    if (profile != nullptr) {
-        m_shaderContext = MOJOSHADER_glCreateContext(profile, lookup, &m_surface, nullptr, nullptr, nullptr);
+    // GLSL, whose source the half-pixel step is added to (the translator would rather hand
+    // SPIR-V to a driver that takes it).
+    const char* available[16] = {};
+    const int count =
+        MOJOSHADER_glAvailableProfiles(lookup, &m_surface, available, 16, nullptr, nullptr, nullptr);
+    for (const char* wanted : {MOJOSHADER_PROFILE_GLSL120, MOJOSHADER_PROFILE_GLSL}) {
+        for (int i = 0; i < count && i < 16 && m_shaderContext == nullptr; ++i) {
+            if (std::strcmp(available[i], wanted) == 0) {
+                m_shaderContext =
+                    MOJOSHADER_glCreateContext(wanted, lookup, &m_surface, nullptr, nullptr, nullptr);
+            }
+        }
     }
     if (m_shaderContext == nullptr) {
         throw std::runtime_error(std::string("the shader translator cannot run on this OpenGL: ") +
@@ -338,11 +383,9 @@ void GlDevice::forget(const void* object) {
 
 void GlDevice::applyStates() {
     glBindFramebuffer(GL_FRAMEBUFFER, m_surface.framebuffer());
-    // Direct3D's depth range and pixel centres: clip-space z from 0 to 1, and a viewport half a
-    // pixel left and up of OpenGL's, so that a vertex at a pixel's corner in OpenGL lands on its
-    // centre as in Direct3D 9.
+    // Direct3D's depth range: clip-space z from 0 to 1.
     glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
-    glViewportIndexedf(0, -0.5f, 0.5f, static_cast<float>(m_width), static_cast<float>(m_height));
+    glViewport(0, 0, m_width, m_height);
     glDepthRange(0.0, 1.0);
 
     if (m_states.zEnable != 0) {
@@ -353,12 +396,11 @@ void GlDevice::applyStates() {
     }
     glDepthMask(m_states.zWriteEnable != 0 ? GL_TRUE : GL_FALSE);
 
-    // Rows run the other way on screen than in OpenGL's window, so a triangle clockwise for
-    // Direct3D is counter-clockwise here: D3DCULL_CCW culls OpenGL's clockwise ones.
+    // Both read winding as it appears on screen: D3DCULL_CCW culls the counter-clockwise ones.
     if (m_states.cullMode == 2 || m_states.cullMode == 3) {
         glEnable(GL_CULL_FACE);
         glCullFace(GL_BACK);
-        glFrontFace(m_states.cullMode == 3 ? GL_CCW : GL_CW);
+        glFrontFace(m_states.cullMode == 3 ? GL_CW : GL_CCW);
     } else {
         glDisable(GL_CULL_FACE);
     }
@@ -450,12 +492,27 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UI
                                         m_stride, reinterpret_cast<const void*>(offset));
     }
     MOJOSHADER_glProgramReady();
+    setHalfPixelOffset();
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indices->name());
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
                    reinterpret_cast<const void*>(std::uintptr_t{startIndex} * 2));
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     return D3D_OK;
+}
+
+void GlDevice::setHalfPixelOffset() {
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    auto found = m_offsetLocations.find(program);
+    if (found == m_offsetLocations.end()) {
+        found = m_offsetLocations
+                    .emplace(program, glGetUniformLocation(static_cast<GLuint>(program), kOffsetUniform))
+                    .first;
+    }
+    if (found->second >= 0) {
+        glUniform2f(found->second, 1.0f / static_cast<float>(m_width), -1.0f / static_cast<float>(m_height));
+    }
 }
 
 HRESULT GlDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,

@@ -6,6 +6,7 @@
 #include "main/refptr.h"
 
 #include <array>
+#include <map>
 
 struct MOJOSHADER_glContext;
 class GlTexture;
@@ -102,6 +103,7 @@ private:
     void takeSize(const d3d::D3DPRESENT_PARAMETERS& parameters);
     void applyStates();
     void applySampler(int unit);
+    void setHalfPixelOffset();
 
     GlSurface& m_surface;
     MOJOSHADER_glContext* m_shaderContext = nullptr;
@@ -116,6 +118,7 @@ private:
     d3d::UINT m_streamOffset = 0;
     d3d::UINT m_stride = 0;
     GlBuffer<d3d::IDirect3DIndexBuffer9>* m_indices = nullptr;
+    std::map<int, int> m_offsetLocations; // by OpenGL program
     bool m_shadersBound = false;
     bool m_inScene = false;
 };
