@@ -1,0 +1,214 @@
+#include "main/qtshell.h"
+
+#include "main/application.h"
+#include "main/entrypicker.h"
+#include "main/renderarea.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSortFilterProxyModel>
+
+namespace {
+
+constexpr int kListWidth = 200;
+const char kModelFilter[] = "Alamo Files (*.alo, *.meg)";
+const char kAllFilter[] = "All Files (*.*)";
+
+// Qt reads the patterns of a filter from its text, and the comma in "(*.alo, *.meg)" would make
+// one of them "*.alo,". The open dialog therefore shows every file to this filter, which keeps
+// folders and, under the Alamo filter, the .ALO and .MEG files in any case.
+class ModelFileFilter : public QSortFilterProxyModel {
+public:
+    explicit ModelFileFilter(QFileDialog& dialog) : QSortFilterProxyModel(&dialog), m_dialog(dialog) {}
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (files == nullptr || m_dialog.selectedNameFilter() != kModelFilter) {
+            return true;
+        }
+        const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+        const QString suffix = info.suffix().toLower();
+        return info.isDir() || suffix == "alo" || suffix == "meg";
+    }
+
+private:
+    QFileDialog& m_dialog;
+};
+
+QString text(const std::string& s) {
+    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+QtShell::QtShell()
+    : m_client(new QWidget(&m_window)), m_list(new QListWidget(m_client)),
+      m_renderArea(new RenderArea(m_client)) {
+    m_window.setWindowTitle("Kestrin");
+    QMenu* file = m_window.menuBar()->addMenu("&File");
+    QAction* open = file->addAction("&Open");
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    file->addSeparator();
+    QAction* exit = file->addAction("&Exit");
+    QMenu* help = m_window.menuBar()->addMenu("&Help");
+    QAction* about = help->addAction("&About");
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+
+    auto* layout = new QHBoxLayout(m_client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_list->setFixedWidth(kListWidth);
+    // Each click turns a row on or off, as in the Windows program's list.
+    m_list->setSelectionMode(QAbstractItemView::MultiSelection);
+    layout->addWidget(m_list);
+    layout->addWidget(m_renderArea, 1);
+    m_window.setCentralWidget(m_client);
+    m_window.resize(1024, 768);
+
+    QObject::connect(open, &QAction::triggered, [this] { guarded([this] { m_application->openModel(); }); });
+    QObject::connect(exit, &QAction::triggered, [] { QApplication::quit(); });
+    QObject::connect(about, &QAction::triggered, [this] { showAbout(Application::kAboutText); });
+    QObject::connect(m_list, &QListWidget::itemSelectionChanged,
+                     [this] { guarded([this] { m_application->selectionChanged(); }); });
+}
+
+QtShell::~QtShell() = default;
+
+void QtShell::attach(Application* application) {
+    m_application = application;
+    m_renderArea->attach(application, [this](const std::function<void()>& handler) { guarded(handler); });
+}
+
+// Errors do not travel through Qt's frames: the loop ends and raises them itself.
+void QtShell::guarded(const std::function<void()>& handler) {
+    if (m_application == nullptr || m_pending) {
+        return;
+    }
+    try {
+        handler();
+    } catch (...) {
+        m_pending = std::current_exception();
+        QApplication::exit(0);
+    }
+}
+
+void* QtShell::renderWindowHandle() {
+    return static_cast<GlSurface*>(&m_renderArea->surface());
+}
+
+void QtShell::mainClientSize(int& width, int& height) {
+    width = m_client->width();
+    height = m_client->height();
+}
+
+void QtShell::renderClientSize(int& width, int& height) {
+    width = m_renderArea->width();
+    height = m_renderArea->height();
+}
+
+void QtShell::showMainWindow() {
+    m_window.show();
+}
+
+void QtShell::runEventLoop() {
+    QApplication::exec();
+    if (m_pending) {
+        std::rethrow_exception(std::exchange(m_pending, nullptr));
+    }
+}
+
+void QtShell::clearMeshList() {
+    m_list->clear();
+}
+
+void QtShell::addMeshListRow(const std::string& row) {
+    m_list->addItem(text(row));
+}
+
+std::vector<bool> QtShell::meshListSelection() {
+    std::vector<bool> selected;
+    for (int i = 0; i < m_list->count(); ++i) {
+        selected.push_back(m_list->item(i)->isSelected());
+    }
+    return selected;
+}
+
+void QtShell::invalidateRenderWindow(bool paintNow) {
+    if (paintNow) {
+        m_renderArea->repaint();
+    } else {
+        m_renderArea->update();
+    }
+}
+
+// Qt keeps the pointer's events with the widget a button went down in until it comes up.
+void QtShell::beginDrag() {
+    m_renderArea->setFocus();
+}
+
+void QtShell::endDrag() {}
+
+bool QtShell::askModelFile(std::string& path, std::string& extension) {
+    QFileDialog dialog(&m_window, "Open");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters({kModelFilter, kAllFilter});
+    // Every file reaches the filter below, which does the choosing.
+    dialog.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::AllDirs);
+    dialog.setProxyModel(new ModelFileFilter(dialog));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, [&dialog] {
+        if (auto* filter = qobject_cast<QSortFilterProxyModel*>(dialog.proxyModel())) {
+            filter->invalidate();
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    path = dialog.selectedFiles().first().toStdString();
+    const std::string name = QFileInfo(dialog.selectedFiles().first()).fileName().toStdString();
+    const std::size_t dot = name.rfind('.');
+    extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    return true;
+}
+
+int QtShell::pickArchiveEntry(const std::vector<std::pair<std::size_t, std::string>>& entries) {
+    EntryPicker picker(&m_window, entries);
+    return picker.pick();
+}
+
+bool QtShell::askDataFolder(std::string& folder) {
+    QFileDialog dialog(&m_window, Application::kFolderPrompt, text(folder));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    if (!dialog.selectedFiles().isEmpty()) {
+        folder = dialog.selectedFiles().first().toStdString();
+    }
+    return true;
+}
+
+void QtShell::showError(const std::string& message) {
+    QMessageBox box(QMessageBox::Critical, "Error", text(message), QMessageBox::Ok);
+    box.exec();
+}
+
+void QtShell::showMessage(const std::string& message) {
+    QMessageBox box(QMessageBox::NoIcon, "Error", text(message), QMessageBox::Ok);
+    box.exec();
+}
+
+void QtShell::showAbout(const std::string& message) {
+    QMessageBox box(QMessageBox::NoIcon, "About", text(message), QMessageBox::Ok);
+    box.exec();
+}

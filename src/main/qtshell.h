@@ -1,0 +1,56 @@
+#pragma once
+
+#include "main/shellface.h"
+
+#include <QMainWindow>
+
+#include <exception>
+#include <functional>
+
+class Application;
+class QListWidget;
+class RenderArea;
+
+// The Linux face of the shell, in Qt Widgets: the main window "Kestrin" with its menu, the
+// 200-pixel mesh list and the drawing area on the native renderer, the file and folder dialogs,
+// the "Select a file" picker and the message boxes.
+class QtShell : public ShellFace {
+public:
+    QtShell();
+    ~QtShell() override;
+    QtShell(const QtShell&) = delete;
+    QtShell& operator=(const QtShell&) = delete;
+
+    // Lets the window's events reach the application from now on.
+    void attach(Application* application);
+
+    void* renderWindowHandle() override;
+    void mainClientSize(int& width, int& height) override;
+    void renderClientSize(int& width, int& height) override;
+    void showMainWindow() override;
+    // Runs until File > Exit or the close box; an error raised by a handler ends the loop and
+    // is raised again here.
+    void runEventLoop() override;
+    void clearMeshList() override;
+    void addMeshListRow(const std::string& text) override;
+    std::vector<bool> meshListSelection() override;
+    void invalidateRenderWindow(bool paintNow) override;
+    void beginDrag() override;
+    void endDrag() override;
+    bool askModelFile(std::string& path, std::string& extension) override;
+    int pickArchiveEntry(const std::vector<std::pair<std::size_t, std::string>>& entries) override;
+    bool askDataFolder(std::string& folder) override;
+    void showError(const std::string& text) override;
+    void showMessage(const std::string& text) override;
+    void showAbout(const std::string& text) override;
+
+private:
+    void guarded(const std::function<void()>& handler);
+
+    QMainWindow m_window;
+    QWidget* m_client;
+    QListWidget* m_list;
+    RenderArea* m_renderArea;
+    Application* m_application = nullptr;
+    std::exception_ptr m_pending;
+};
