@@ -32,18 +32,31 @@ constexpr int kHeight = 600;
 constexpr int kFrames = 60;
 constexpr const char* kShip = "Data\\Art\\Models\\Demo_Ship.alo";
 
-// The demo data folder, written once for the whole run.
-const std::string& demoFolder() {
-    static const std::string folder = [] {
-        const fs::path path =
-            fs::temp_directory_path() / ("kestrin-bench-demo-" + std::to_string(::getpid()));
+// The demo data folder, written once for the whole run and removed at its end.
+class DemoFolder {
+public:
+    DemoFolder() : m_path(fs::temp_directory_path() / ("kestrin-bench-demo-" + std::to_string(::getpid()))) {
         std::string error;
-        if (!writeDemoData(path.string(), error)) {
+        if (!writeDemoData(m_path.string(), error)) {
             std::fprintf(stderr, "demo data: %s\n", error.c_str());
         }
-        return path.string() + "/";
-    }();
-    return folder;
+    }
+    ~DemoFolder() {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    DemoFolder(const DemoFolder&) = delete;
+    DemoFolder& operator=(const DemoFolder&) = delete;
+
+    std::string path() const { return m_path.string() + "/"; }
+
+private:
+    fs::path m_path;
+};
+
+std::string demoFolder() {
+    static const DemoFolder folder;
+    return folder.path();
 }
 
 std::string fromEnvironment(const char* name, const std::string& fallback) {
