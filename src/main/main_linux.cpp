@@ -5,7 +5,6 @@
 #include "main/qtshell.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdlib>
 #include <string>
@@ -37,9 +36,7 @@ int main(int argc, char** argv) {
             [&folders] { return folders.defaultDataFolder(); });
     } catch (const Exception& error) {
         // Everything of the run, windows included, is gone by now: the box has no owner.
-        QMessageBox box(QMessageBox::NoIcon, "Error",
-                        QString::fromLocal8Bit(composeErrorReport(error).c_str()), QMessageBox::Ok);
-        box.exec();
+        showMessageBox(QMessageBox::NoIcon, "Error", QString::fromLocal8Bit(composeErrorReport(error).c_str()));
     }
     return 0;
 }

@@ -4,11 +4,14 @@
 #include "main/entrypicker.h"
 #include "main/renderarea.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QListWidget>
 #include <QMenuBar>
@@ -43,11 +46,36 @@ private:
     QFileDialog& m_dialog;
 };
 
+class CopyableMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!event->matches(QKeySequence::Copy)) {
+            QMessageBox::keyPressEvent(event);
+            return;
+        }
+        const QString line = "---------------------------\n";
+        QString buttons;
+        for (const QAbstractButton* button : this->buttons()) {
+            buttons += button->text().remove('&') + "   ";
+        }
+        QApplication::clipboard()->setText(line + windowTitle() + "\n" + line + text() + "\n" + line + buttons +
+                                           "\n" + line);
+    }
+};
+
 QString text(const std::string& s) {
     return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 } // namespace
+
+void showMessageBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
+    CopyableMessageBox box(icon, title, text, QMessageBox::Ok);
+    box.exec();
+}
 
 QtShell::QtShell()
     : m_client(new QWidget(&m_window)), m_list(new QListWidget(m_client)),
@@ -199,16 +227,13 @@ bool QtShell::askDataFolder(std::string& folder) {
 }
 
 void QtShell::showError(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, "Error", text(message), QMessageBox::Ok);
-    box.exec();
+    showMessageBox(QMessageBox::Critical, "Error", text(message));
 }
 
 void QtShell::showMessage(const std::string& message) {
-    QMessageBox box(QMessageBox::NoIcon, "Error", text(message), QMessageBox::Ok);
-    box.exec();
+    showMessageBox(QMessageBox::NoIcon, "Error", text(message));
 }
 
 void QtShell::showAbout(const std::string& message) {
-    QMessageBox box(QMessageBox::NoIcon, "About", text(message), QMessageBox::Ok);
-    box.exec();
+    showMessageBox(QMessageBox::NoIcon, "About", text(message));
 }

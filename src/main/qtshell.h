@@ -3,6 +3,7 @@
 #include "main/shellface.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
 
 #include <exception>
 #include <functional>
@@ -10,6 +11,11 @@
 class Application;
 class QListWidget;
 class RenderArea;
+
+// A modal message box with an OK button. As on Windows, Ctrl+C in it copies the whole box as text
+// (title, text and buttons between dashed lines), so that an error report can be pasted into a bug
+// report; Qt's own boxes do that only on Windows.
+void showMessageBox(QMessageBox::Icon icon, const QString& title, const QString& text);
 
 // The Linux face of the shell, in Qt Widgets: the main window "Kestrin" with its menu, the
 // 200-pixel mesh list and the drawing area on the native renderer, the file and folder dialogs,
