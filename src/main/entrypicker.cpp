@@ -5,15 +5,23 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 EntryPicker::EntryPicker(QWidget* parent, const std::vector<std::pair<std::size_t, std::string>>& entries)
     : QDialog(parent), m_list(new QListWidget(this)) {
     setWindowTitle("Select a file");
+    // As the Windows list box sorts: by name, ignoring case (QListWidget's own sorting heeds case).
+    std::vector<std::pair<QString, std::size_t>> rows;
     for (const auto& [index, name] : entries) {
-        auto* row = new QListWidgetItem(QString::fromStdString(name), m_list);
+        rows.emplace_back(QString::fromStdString(name), index);
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
+    });
+    for (const auto& [name, index] : rows) {
+        auto* row = new QListWidgetItem(name, m_list);
         row->setData(Qt::UserRole, static_cast<qulonglong>(index));
     }
-    // As the Windows list box sorts: by name, ignoring case.
-    m_list->sortItems();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list);
