@@ -213,7 +213,17 @@ int QtShell::pickArchiveEntry(const std::vector<std::pair<std::size_t, std::stri
 }
 
 bool QtShell::askDataFolder(std::string& folder) {
-    QFileDialog dialog(&m_window, Application::kFolderPrompt, text(folder));
+    // The shell ends the folder it tried with a backslash, as Windows paths are written; here that
+    // would be part of a name, which the dialog would offer to choose and then not find. It starts
+    // in the folder when there is one, and offers no name.
+    std::string tried = folder;
+    while (!tried.empty() && tried.back() == '\\') {
+        tried.pop_back();
+    }
+    QFileDialog dialog(&m_window, Application::kFolderPrompt);
+    if (!tried.empty() && QFileInfo(text(tried)).isDir()) {
+        dialog.setDirectory(text(tried));
+    }
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
