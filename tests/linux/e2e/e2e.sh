@@ -70,7 +70,7 @@ if [ -z "${KESTRIN_E2E_LOCKED:-}" ]; then
 fi
 # Every wait below has its own deadline; this one only makes sure that the display goes away even
 # if something hangs past all of them, before CTest would kill the run.
-limit=$((150 * ${#flows[@]} * ${E2E_SLOWER:-1}))
+limit=$((280 * ${#flows[@]} * ${E2E_SLOWER:-1}))
 (
     # Polls rather than sleeping the whole time: nothing of it may outlive the run for long,
     # since CTest waits for whatever still holds the test's output.

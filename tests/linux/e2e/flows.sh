@@ -94,6 +94,7 @@ exit_by_menu() {
 expect_box() {
     wait_window "$1" 20 DIALOG
     local box=$WIN
+    keep_shot "$box" "box-$1"
     read_box "$box"
     expect_eq "title of the box" "$1" "$BOX_TITLE"
     expect_eq "text of the box \"$1\"" "$2" "$BOX_TEXT"
@@ -133,14 +134,18 @@ flow_loose_model_lists_meshes_and_draws_the_selected_ones() {
     set_selection 5 "$(ones 5)"
     wait_picture 20 "the ship drawn" ship_all drawn
     local ship_all=$PICTURE
-    # Each mesh of the ship shows: turning any one off changes the picture, on again restores it.
-    local i
+    # Each mesh of the ship shows: turning the rows off one by one changes the picture each time,
+    # down to nothing; all on again gives the whole ship back.
+    local i previous=$ship_all off=(1 1 1 1 1)
     for i in 0 1 2 3 4; do
-        set_selection 5 "$(ones 5 | awk -F'|' -v i="$i" 'BEGIN { OFS = "|" } { $(i + 1) = 0; print }')"
-        wait_picture 20 "the picture without ${SHIP_ROWS[i]}" "ship_without_$i" differs "$ship_all"
-        set_selection 5 "$(ones 5)"
-        wait_picture 20 "the whole ship again" "ship_with_$i" same_as "$ship_all"
+        off[i]=0
+        set_selection 5 "$(joined "${off[@]}")"
+        wait_picture 20 "the picture without ${SHIP_ROWS[i]} as well" "ship_off_to_$i" differs "$previous"
+        previous=$PICTURE
     done
+    check "nothing drawn with every row off" black "$previous"
+    set_selection 5 "$(ones 5)"
+    wait_picture 20 "the whole ship again" ship_again same_as "$ship_all"
 
     exit_by_menu
 }
@@ -366,8 +371,18 @@ flow_wrong_data_folder_prompts_and_cancel_ends_quietly() {
         start_kestrin "$folder"
         wait_window "$FOLDER_PROMPT" 30 DIALOG
         local prompt=$WIN
+        keep_shot "$prompt" folder-prompt
         no_window Kestrin NORMAL || fail "the main window is shown while the folder is asked for"
         give_keyboard "$prompt"
+        if [ "$folder" = "$FLOW_DIR/nodata" ]; then
+            # Chosen at once: the prompt shows the folder that was tried and offers no other name,
+            # so that folder is the choice; still without the game's files, it is asked for again.
+            keys Return
+            wait_until 10 "the folder prompt to come again, alone" prompt_again "$prompt"
+            say "the folder prompt came again ($WIN)"
+            prompt=$WIN
+            give_keyboard "$prompt"
+        fi
         keys Escape
         expect_exit_code 0
     done
@@ -383,6 +398,13 @@ flow_wrong_data_folder_prompts_and_cancel_ends_quietly() {
     no_window "$FOLDER_PROMPT" || fail "the folder prompt is still up with the main window"
     open_model "$(ship)" "${SHIP_ROWS[@]}"
     exit_by_menu
+}
+
+# prompt_again OLD: the one window titled as the folder prompt is another one than OLD (in WIN).
+prompt_again() {
+    local ids
+    ids=($(xdotool search --onlyvisible --name "$(exactly "$FOLDER_PROMPT")" 2>/dev/null))
+    [ ${#ids[@]} -eq 1 ] && [ "${ids[0]}" != "$1" ] && WIN=${ids[0]}
 }
 
 # A Wine prefix as Wine makes one, in a home of its own: drive C: through dosdevices, and
