@@ -65,13 +65,19 @@ e2e_diagnose() {
     [ -n "${FLOW_DIR:-}" ] || return
     import -window root "$FLOW_DIR/failure-screen.png" 2>/dev/null &&
         say "screen at the failure: $FLOW_DIR/failure-screen.png"
-    ASK_TIMEOUT=5
+    # Up to two messages of 3 s to each window that does not answer yet.
+    ASK_TIMEOUT=15
     if [ -n "${PROBE_IN:-}" ] && ask_quietly windows; then
-        say "visible windows:"
-        local line
+        say "visible windows (handle, class, title, whether its thread takes messages):"
+        local line hangs=""
         for line in "${ANSWER[@]}"; do
             say "    $line"
+            [[ $line == *$'\t'hangs ]] && hangs=1
         done
+        [ -n "$hangs" ] && say "a window's thread takes no messages: the program hangs"
+    fi
+    if [ -n "${MAIN:-}" ] && kestrin_running && ask_quietly geometry "$MAIN"; then
+        say "main window: $(joined "${ANSWER[@]}")"
     fi
     if [ -n "${KERR:-}" ] && [ -s "$KERR" ]; then
         say "kestrin.exe stderr ($KERR), last lines:"
@@ -428,12 +434,21 @@ capture_is() {
 # The program
 
 # start_kestrin ARGS...: starts kestrin.exe in the flow's folder, message boxes traced.
+#
+# Wine's Direct3D draws on a thread of its own by default ("csmt"), over the same X connection as
+# the window thread, and with Wine 8 and libX11 1.8 the two can lock each other up for good: the
+# window thread, showing or resizing a top-level window, waits in Wine's X11 driver for a reply
+# (XSync), while the render thread, presenting a frame, has read an X error off the connection
+# first (Wine's drawing causes many, which it ignores) and waits in libX11 for the display lock
+# before it calls the error handler. The program then hangs in ShowWindow or in a sizing drag,
+# with nothing on the screen to say so (now and then in "Select a file" and in the resizing flow).
+# The flows run Wine's Direct3D on the calling thread instead.
 start_kestrin() {
     KRUN=$((KRUN + 1))
     KERR="$FLOW_DIR/kestrin$KRUN.err"
     say "start kestrin.exe $*"
-    (cd "$FLOW_DIR" && WINEDEBUG=-all,+msgbox exec "$KESTRIN_E2E_WINE_RUN" "$KESTRIN_E2E_EXE" "$@") \
-        </dev/null >"$FLOW_DIR/kestrin$KRUN.out" 2>"$KERR" &
+    (cd "$FLOW_DIR" && WINE_D3D_CONFIG="csmt=0${WINE_D3D_CONFIG:+,$WINE_D3D_CONFIG}" WINEDEBUG=-all,+msgbox \
+        exec "$KESTRIN_E2E_WINE_RUN" "$KESTRIN_E2E_EXE" "$@") </dev/null >"$FLOW_DIR/kestrin$KRUN.out" 2>"$KERR" &
     KPID=$!
 }
 

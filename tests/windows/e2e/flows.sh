@@ -378,6 +378,13 @@ iconic_is() {
     geometry "$MAIN" && [ "$ICONIC" = "$1" ]
 }
 
+# restored_to RECT: the main window is no longer minimised and is back in its place. The window
+# stops being minimised before it is moved out of the icon's place, and the children are laid out
+# after that, so each is awaited; reading them at once can catch the restore half done.
+restored_to() {
+    geometry "$MAIN" && [ "$ICONIC" = 0 ] && [ "$(joined "${RECT[@]}")" = "$1" ]
+}
+
 # The system menu by Alt+Space, then an item; the minimised window keeps the keyboard.
 system_menu() {
     wait_until 10 "the main window to be active" active_is "$MAIN"
@@ -440,10 +447,8 @@ flow_resizing_and_minimising_keep_the_picture() {
     wait_until 10 "the window to be minimised" iconic_is 1
     expect_running "minimised"
     system_menu r
-    wait_until 10 "the window to be restored" iconic_is 0
-    geometry "$MAIN"
-    expect_eq "window after restore" "$before" "$(joined "${RECT[@]}")"
-    check "layout after restore" layout_follows
+    wait_until 10 "the window to be restored to [$before]" restored_to "$before"
+    wait_until 10 "the children laid out after restore" layout_follows
     wait_picture 10 "the model drawn in the middle after restore" restored centered_unstretched
     read_rows "$LIST"
     expect_eq "selection after restore" "$(all_ones)" "$(joined "${SELECTED[@]}")"

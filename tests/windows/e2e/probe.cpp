@@ -4,7 +4,8 @@
 // with backslashes, tabs and line breaks written as \\, \t and \n.
 //
 //   find TITLE         handle (hex) of a visible top-level window with exactly this title, or none
-//   windows            every visible top-level window: handle, class, title
+//   windows            every visible top-level window: handle, class, title, and "answers" or
+//                      "hangs" (whether its thread takes a message within the timeout)
 //   children HANDLE    every descendant: handle, control id, class, text
 //   child HANDLE CLASS handle of the first descendant of that class, or none
 //   text HANDLE        the window's text
@@ -148,10 +149,14 @@ void find(const std::string& title) {
     std::cout << "none\n";
 }
 
+// A window whose thread is stuck somewhere (not in its message loop) answers nothing, its title
+// included: the listing says so rather than showing an empty title.
 void listWindows() {
     for (HWND window : topLevelWindows()) {
-        std::cout << handleText(window) << '\t' << escaped(className(window)) << '\t' << escaped(windowText(window))
-                  << '\n';
+        LRESULT ignored = 0;
+        const bool answers = send(window, WM_NULL, 0, 0, ignored);
+        std::cout << handleText(window) << '\t' << escaped(className(window)) << '\t'
+                  << escaped(windowText(window)) << '\t' << (answers ? "answers" : "hangs") << '\n';
     }
 }
 
