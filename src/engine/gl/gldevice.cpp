@@ -131,6 +131,12 @@ GLint minification(DWORD min, DWORD mip, bool hasMips) {
 // The translator takes OpenGL's functions from lookup(), which hands it this wrapper of
 // glShaderSource.
 constexpr const char kOffsetUniform[] = "kestrinHalfPixel";
+// The step falls short of half a pixel by 1/256 of one (the finest step rasterizers snap to): an
+// edge through pixel centres then lies just before them rather than on them, so that the pixels on
+// a left or top edge are drawn and those on a right or bottom edge are not, as Direct3D's fill
+// rule has it. Exactly on the centres, OpenGL's own tie rule would decide, and it leaves out the
+// top edge's row and draws the bottom edge's.
+constexpr float kHalfPixelShort = 1.0f / 256.0f;
 PFNGLSHADERSOURCEPROC realShaderSource = nullptr;
 
 void APIENTRY shaderSourceWithOffset(GLuint shader, GLsizei count, const GLchar* const* strings,
@@ -511,7 +517,9 @@ void GlDevice::setHalfPixelOffset() {
                     .first;
     }
     if (found->second >= 0) {
-        glUniform2f(found->second, 1.0f / static_cast<float>(m_width), -1.0f / static_cast<float>(m_height));
+        // Clip space spans two units across the target: half a pixel is 1 / size.
+        const float step = 1.0f - 2.0f * kHalfPixelShort;
+        glUniform2f(found->second, step / static_cast<float>(m_width), -step / static_cast<float>(m_height));
     }
 }
 
