@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <stdexcept>
 
 namespace {
@@ -18,9 +19,21 @@ std::runtime_error eglFailure(const char* step) {
                               " failed (EGL error " + code + ")");
 }
 
+// A process has one EGL display per platform, shared by every surface, and eglTerminate ends it for
+// all their contexts: only the last surface to go terminates it.
+std::mutex displayMutex;
+int liveSurfaces = 0;
+
+void releaseDisplay(EGLDisplay display) {
+    if (liveSurfaces == 0) {
+        eglTerminate(display);
+    }
+}
+
 } // namespace
 
 EglSurface::EglSurface(int width, int height) : m_width(width), m_height(height) {
+    const std::lock_guard<std::mutex> lock(displayMutex);
     // The surfaceless platform needs neither an X display nor a GPU; without it, the default
     // display may still be one.
     EGLDisplay display = EGL_NO_DISPLAY;
@@ -37,7 +50,7 @@ EglSurface::EglSurface(int width, int height) : m_width(width), m_height(height)
     }
     m_display = display;
     if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
-        eglTerminate(display);
+        releaseDisplay(display);
         throw eglFailure("eglBindAPI");
     }
     const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
@@ -51,24 +64,27 @@ EglSurface::EglSurface(int width, int height) : m_width(width), m_height(height)
                                         EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
     EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
     if (context == EGL_NO_CONTEXT) {
-        eglTerminate(display);
+        releaseDisplay(display);
         throw eglFailure("eglCreateContext");
     }
     m_context = context;
     if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) != EGL_TRUE) {
         eglDestroyContext(display, context);
-        eglTerminate(display);
+        releaseDisplay(display);
         throw eglFailure("eglMakeCurrent");
     }
     createFramebuffer();
+    ++liveSurfaces;
 }
 
 EglSurface::~EglSurface() {
+    const std::lock_guard<std::mutex> lock(displayMutex);
     makeCurrent();
     deleteFramebuffer();
     eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(m_display, m_context);
-    eglTerminate(m_display);
+    --liveSurfaces;
+    releaseDisplay(m_display);
 }
 
 void EglSurface::makeCurrent() {
