@@ -1,6 +1,9 @@
 #include "engine/gl/effectfile.h"
 
+#include <map>
+#include <set>
 #include <stdexcept>
+#include <tuple>
 
 namespace {
 
@@ -15,12 +18,40 @@ constexpr std::uint32_t kClassMatrixRows = 2;
 constexpr std::uint32_t kClassMatrixColumns = 3;
 constexpr std::uint32_t kClassObject = 4;
 constexpr std::uint32_t kClassStruct = 5;
+constexpr std::uint32_t kTypeBool = 1;
+constexpr std::uint32_t kTypeFloat = 3;
+constexpr std::uint32_t kTypeString = 4;
+constexpr std::uint32_t kTypeTexture = 5;
+constexpr std::uint32_t kTypeTextureCube = 9;
 constexpr std::uint32_t kTypeSampler = 10;
 constexpr std::uint32_t kTypeSamplerCube = 14;
+constexpr std::uint32_t kTypePixelShader = 15;
+constexpr std::uint32_t kTypeVertexShader = 16;
+constexpr std::uint32_t kFirstSamplerState = 0xA0;
+constexpr std::uint32_t kLastSamplerState = 0xB1;
+constexpr std::uint32_t kVertexShaderState = 0x92;
+constexpr std::uint32_t kPixelShaderState = 0x93;
+constexpr std::uint32_t kUsageObject = 0;
+constexpr std::uint32_t kUsageParameterName = 1;
 
 struct Invalid : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+bool isShader(const EffectFile::Type& t) {
+    return t.klass == kClassObject && (t.type == kTypePixelShader || t.type == kTypeVertexShader);
+}
+
+// What an object holds, with textures of every shape one kind and samplers another.
+std::uint32_t objectKind(std::uint32_t type) {
+    if (type >= kTypeTexture && type <= kTypeTextureCube) {
+        return kTypeTexture;
+    }
+    if (type >= kTypeSampler && type <= kTypeSamplerCube) {
+        return kTypeSampler;
+    }
+    return type;
+}
 
 // Reads little-endian words from a stretch of the file, every read checked against its end.
 class Reader {
@@ -114,6 +145,11 @@ public:
             }
             for (std::uint32_t i = 0; i < members; ++i) {
                 t.members.push_back(type(end, end, depth + 1));
+                // Their values are counted a number per component; the object ids and nested
+                // values the shader library would read besides are refused rather than checked.
+                if (t.members.back().klass >= kClassObject) {
+                    throw Invalid("effect file: a structure holding objects or structures");
+                }
             }
             break;
         }
@@ -122,6 +158,13 @@ public:
         }
         if (t.rows > 4 || t.columns > 4) {
             throw Invalid("effect file: a numeric type larger than 4 x 4");
+        }
+        // The shader library asserts on a type its class does not take.
+        if (t.klass <= kClassMatrixColumns && (t.type < kTypeBool || t.type > kTypeFloat)) {
+            throw Invalid("effect file: a number of a type that is no number");
+        }
+        if (t.klass == kClassObject && (t.type < kTypeString || t.type > kTypeVertexShader)) {
+            throw Invalid("effect file: an object of a type that is no object");
         }
         return t;
     }
@@ -133,7 +176,7 @@ public:
 
     // The words of a value of type t at offset: numbers, or one object id per element.
     std::vector<std::uint32_t> value(const EffectFile::Type& t, std::uint32_t offset,
-                                     std::uint32_t objectCount) const {
+                                     std::uint32_t objectCount) {
         const std::uint64_t elements = t.elements == 0 ? 1 : t.elements;
         std::uint64_t words = 0;
         if (t.klass == kClassObject) {
@@ -160,13 +203,26 @@ public:
                 if (id >= objectCount) {
                     throw Invalid("effect file: an object id past the object count");
                 }
+                claim(id, t.type);
             }
         }
         return v;
     }
 
+    // Records what object id holds (0 is none); the shader library keeps one record per object,
+    // which two kinds would overwrite with each other's.
+    void claim(std::uint32_t id, std::uint32_t type) {
+        if (id == 0) {
+            return;
+        }
+        const auto [known, fresh] = m_objectKinds.emplace(id, objectKind(type));
+        if (!fresh && known->second != objectKind(type)) {
+            throw Invalid("effect file: an object taken for two kinds of object");
+        }
+    }
+
     EffectFile::State state(std::uint32_t operation, std::uint32_t index, std::uint32_t typeOffset,
-                            std::uint32_t valueOffset, std::uint32_t objectCount) const {
+                            std::uint32_t valueOffset, std::uint32_t objectCount) {
         EffectFile::State s;
         s.operation = operation;
         s.index = index;
@@ -175,6 +231,11 @@ public:
             (s.type.type >= kTypeSampler && s.type.type <= kTypeSamplerCube)) {
             throw Invalid("effect file: a state of a type no state takes");
         }
+        // The shader library binds what these states hold as shaders of their kind.
+        if ((operation == kVertexShaderState && !(isShader(s.type) && s.type.type == kTypeVertexShader)) ||
+            (operation == kPixelShaderState && !(isShader(s.type) && s.type.type == kTypePixelShader))) {
+            throw Invalid("effect file: a shader state that holds no shader of its kind");
+        }
         s.value = value(s.type, valueOffset, objectCount);
         return s;
     }
@@ -182,6 +243,7 @@ public:
 private:
     const Reader& m_file;
     std::size_t m_poolSize;
+    std::map<std::uint32_t, std::uint32_t> m_objectKinds;
 };
 
 } // namespace
@@ -209,7 +271,7 @@ bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& f
         if (poolSize > size - kPoolStart) {
             throw Invalid("effect file: the pool runs past the end");
         }
-        const Parser pool(in, poolSize);
+        Parser pool(in, poolSize);
         std::size_t at = kPoolStart + poolSize;
         const std::uint32_t parameterCount = in.word(at);
         const std::uint32_t techniqueCount = in.word(at + 4);
@@ -228,6 +290,10 @@ bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& f
         for (std::uint32_t i = 0; i < parameterCount; ++i) {
             Parameter p;
             p.type = pool.type(in.word(at));
+            // Shaders' constants are looked up by name among the parameters.
+            if (p.type.name.empty()) {
+                throw Invalid("effect file: a parameter without a name");
+            }
             const std::uint32_t valueOffset = in.word(at + 4);
             p.annotations = in.word(at + 12);
             at += 16;
@@ -242,6 +308,12 @@ bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& f
                     p.samplerStates.push_back(pool.state(pool.poolWord(record), pool.poolWord(record + 4),
                                                          pool.poolWord(record + 8),
                                                          pool.poolWord(record + 12), file.objectCount));
+                    // The shader library frees a state's value by its kind, which it takes from
+                    // this range: another operation has its value leak.
+                    const std::uint32_t operation = p.samplerStates.back().operation;
+                    if (operation < kFirstSamplerState || operation > kLastSamplerState) {
+                        throw Invalid("effect file: a sampler state that is none");
+                    }
                 }
             } else {
                 p.value = pool.value(p.type, valueOffset, file.objectCount);
@@ -288,10 +360,13 @@ bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& f
             if (id >= file.objectCount) {
                 throw Invalid("effect file: a string of an object id past the object count");
             }
+            pool.claim(id, kTypeString);
             in.require(at + 8, padded(bytesCount), 1);
             at += 8 + static_cast<std::size_t>(padded(bytesCount));
         }
         in.require(at, resourceCount, 24);
+        // The states given shader code: technique (kNone for a parameter), pass or parameter, state.
+        std::set<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> coded;
         for (std::uint32_t i = 0; i < resourceCount; ++i) {
             Resource r;
             r.technique = in.word(at);
@@ -303,19 +378,79 @@ bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& f
             at += 24;
             in.require(at, padded(bytesCount), 1);
             // The state a resource belongs to must exist: a parameter's sampler state or a pass's.
+            const State* state = nullptr;
             if (r.technique == kNone) {
                 if (r.index >= file.parameters.size() ||
                     r.state >= file.parameters[r.index].samplerStates.size()) {
                     throw Invalid("effect file: a resource of a sampler state that does not exist");
                 }
+                state = &file.parameters[r.index].samplerStates[r.state];
             } else if (r.technique >= file.techniques.size() ||
                        r.index >= file.techniques[r.technique].passes.size() ||
                        r.state >= file.techniques[r.technique].passes[r.index].states.size()) {
                 throw Invalid("effect file: a resource of a pass state that does not exist");
+            } else {
+                state = &file.techniques[r.technique].passes[r.index].states[r.state];
+            }
+            if (r.usage > kUsageParameterName) {
+                throw Invalid("effect file: a resource of an unknown usage");
+            }
+            // A name is copied as it stands and then read up to its terminator; the texture state
+            // of a sampler is what the shader library names by it.
+            if (r.usage == kUsageParameterName) {
+                if (bytesCount == 0 || in.at(at)[bytesCount - 1] != 0) {
+                    throw Invalid("effect file: a parameter name without its terminator");
+                }
+                if (state->type.klass != kClassObject || objectKind(state->type.type) != kTypeTexture) {
+                    throw Invalid("effect file: a parameter name for a state that holds no texture");
+                }
+            }
+            // Code is compiled as a shader of the kind its state holds, whatever the code is; its
+            // version token tells its own kind (0xFFFE vertex, 0xFFFF pixel shader).
+            if (r.usage == kUsageObject) {
+                if (!isShader(state->type)) {
+                    throw Invalid("effect file: shader code for a state that holds no shader");
+                }
+                const std::uint32_t kind = state->type.type == kTypeVertexShader ? 0xFFFE : 0xFFFF;
+                if (bytesCount < 4 ||
+                    (std::uint32_t{in.at(at)[2]} | std::uint32_t{in.at(at)[3]} << 8) != kind) {
+                    throw Invalid("effect file: shader code of another kind than its state");
+                }
+                coded.emplace(r.technique, r.index, r.state);
             }
             r.data.assign(in.at(at), in.at(at) + bytesCount);
             at += static_cast<std::size_t>(padded(bytesCount));
             file.resources.push_back(std::move(r));
+        }
+        // A shader state naming an object (id 0 is none) must have its code: the shader library
+        // would draw with a shader it never made.
+        auto needsCode = [](const State& s) {
+            if (!isShader(s.type)) {
+                return false;
+            }
+            for (const std::uint32_t id : s.value) {
+                if (id != 0) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        for (std::uint32_t p = 0; p < file.parameters.size(); ++p) {
+            for (std::uint32_t s = 0; s < file.parameters[p].samplerStates.size(); ++s) {
+                if (needsCode(file.parameters[p].samplerStates[s]) && coded.count({kNone, p, s}) == 0) {
+                    throw Invalid("effect file: a shader state without its code");
+                }
+            }
+        }
+        for (std::uint32_t t = 0; t < file.techniques.size(); ++t) {
+            for (std::uint32_t p = 0; p < file.techniques[t].passes.size(); ++p) {
+                const Pass& pass = file.techniques[t].passes[p];
+                for (std::uint32_t s = 0; s < pass.states.size(); ++s) {
+                    if (needsCode(pass.states[s]) && coded.count({t, p, s}) == 0) {
+                        throw Invalid("effect file: a shader state without its code");
+                    }
+                }
+            }
         }
     } catch (const Invalid& e) {
         error = e.what();

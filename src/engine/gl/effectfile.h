@@ -6,8 +6,9 @@
 
 // A compiled Direct3D 9 effect file (the fx_2_0 binary form) read into its parameters,
 // techniques, passes, states and attached objects. Every offset, count and size is checked
-// against the file before it is followed, so that only files whose layout holds are handed to a
-// shader library that trusts them.
+// against the file before it is followed, and every type, name and piece of shader code against
+// what it belongs to, so that only files whose layout holds are handed to a shader library that
+// trusts them.
 class EffectFile {
 public:
     struct Type {

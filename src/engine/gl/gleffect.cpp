@@ -88,6 +88,47 @@ void store(const MOJOSHADER_effectValue& value, unsigned index, float number) {
     }
 }
 
+// The shader library looks every constant and sampler of a shader up among the effect's
+// parameters by name, and asserts or reads a sampler's states from whatever it finds: each must
+// name a parameter of its kind. The constants are read as the library's translator reads them,
+// for the GLSL the device asks for (its plain bytecode reading trips over a shader without an end).
+bool constantsNameParameters(const EffectFile& file, std::string& error) {
+    auto matches = [&file](const char* name, MOJOSHADER_symbolRegisterSet set) {
+        for (const EffectFile::Parameter& p : file.parameters) {
+            if (name != nullptr && p.type.name == name) {
+                const bool object = p.type.klass == MOJOSHADER_SYMCLASS_OBJECT;
+                const bool sampler = object && p.type.type >= MOJOSHADER_SYMTYPE_SAMPLER &&
+                                     p.type.type <= MOJOSHADER_SYMTYPE_SAMPLERCUBE;
+                return sampler ? set == MOJOSHADER_SYMREGSET_SAMPLER
+                               : !object && set != MOJOSHADER_SYMREGSET_SAMPLER;
+            }
+        }
+        return false;
+    };
+    for (const EffectFile::Resource& r : file.resources) {
+        if (r.usage != 0) {
+            continue;
+        }
+        const MOJOSHADER_parseData* parsed = MOJOSHADER_parse(
+            MOJOSHADER_PROFILE_GLSL120, nullptr, r.data.data(), static_cast<unsigned>(r.data.size()), nullptr,
+            0, nullptr, 0, nullptr, nullptr, nullptr);
+        bool named = parsed->error_count == 0;
+        for (int i = 0; named && i < parsed->symbol_count; ++i) {
+            named = matches(parsed->symbols[i].name, parsed->symbols[i].register_set);
+        }
+        const MOJOSHADER_preshader* preshader = parsed->preshader;
+        for (unsigned i = 0; named && preshader != nullptr && i < preshader->symbol_count; ++i) {
+            named = matches(preshader->symbols[i].name, preshader->symbols[i].register_set);
+        }
+        MOJOSHADER_freeParseData(parsed);
+        if (!named) {
+            error = "a shader of the effect reads a constant no parameter of its kind holds";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 GlEffect::GlEffect(GlDevice* device, MOJOSHADER_effect* effect)
@@ -111,7 +152,7 @@ RefPtr<GlEffect> GlEffect::create(GlDevice* device, const std::uint8_t* bytes, s
     // MojoShader follows the file's offsets without checking them; only a file whose whole
     // layout our reader accepts goes on to it.
     EffectFile file;
-    if (!EffectFile::read(bytes, size, file, error)) {
+    if (!EffectFile::read(bytes, size, file, error) || !constantsNameParameters(file, error)) {
         return nullptr;
     }
     device->makeCurrent();
