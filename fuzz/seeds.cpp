@@ -1,5 +1,5 @@
 // kestrin-fuzz-seeds FOLDER: writes the seed corpora of the fuzz targets, one folder per target
-// (mega, model, filemanager, xml), made by the same writers the tests use. Besides well-formed
+// (mega, model, filemanager, xml, effect, dds), made by the same writers the tests use. Besides well-formed
 // files it writes a few a careless tool would make (cut short, odd tables, chunks declaring more
 // than they hold), so that the error paths are reached from the first run.
 //
@@ -13,6 +13,9 @@
 #include "writers/alowriter.h"
 #include "writers/bytewriter.h"
 #include "writers/chunkwriter.h"
+#include "writers/ddswriter.h"
+#include "writers/demoeffects.h"
+#include "writers/effectwriter.h"
 #include "writers/megwriter.h"
 
 #include <cstdio>
@@ -189,6 +192,92 @@ std::vector<Seed> fileManagerSeeds() {
     return seeds;
 }
 
+std::vector<Seed> effectSeeds() {
+    std::vector<Seed> seeds;
+    for (const auto& [name, bytes] : buildDemoEffects()) {
+        seeds.push_back({name + ".fxo", bytes});
+    }
+    // Annotations of every kind (a string is an object of its own) and two techniques.
+    EffectWriter w;
+    EffectWriter::Parameter colour;
+    colour.name = "Color";
+    colour.annotations = {{"Count", EffectWriter::Annotation::Kind::Int, 3, 0, ""},
+                          {"Scale", EffectWriter::Annotation::Kind::Float, 0, 0.5f, ""},
+                          {"UIName", EffectWriter::Annotation::Kind::String, 0, 0, "Team colour"}};
+    w.addParameter(colour);
+    EffectWriter::Technique technique;
+    technique.name = "Flat";
+    technique.annotations = {{"Hint", EffectWriter::Annotation::Kind::String, 0, 0, "fast"}};
+    EffectWriter::Pass pass;
+    pass.name = "P0";
+    pass.states = {{"CullMode", 1}, {"ZFunc", 4}};
+    pass.vertexShader = {"vs_2_0\ndcl_position v0\nmov oPos, v0\n", {}};
+    pass.pixelShader = {"ps_2_0\nmov oC0, c0\n", {{"Color", 0}}};
+    pass.annotations = {{"Order", EffectWriter::Annotation::Kind::Int, 1, 0, ""}};
+    technique.passes = {pass};
+    w.addTechnique(technique);
+    technique.name = "Second";
+    technique.passes[0].states.clear();
+    w.addTechnique(technique);
+    const std::string annotated = w.build();
+    seeds.push_back({"annotated.fxo", annotated});
+    seeds.push_back({"cut.fxo", annotated.substr(0, annotated.size() * 2 / 3)});
+    return seeds;
+}
+
+// A DDS header for one level of width x height in an uncompressed layout (bits, masks) or, when
+// fourCC is set, a block-compressed one; pixelFlags as the file stores them.
+std::string ddsHeader(std::uint32_t width, std::uint32_t height, std::uint32_t pixelFlags, const char* fourCC,
+                      std::uint32_t bits, std::uint32_t red, std::uint32_t green, std::uint32_t blue,
+                      std::uint32_t alpha) {
+    ByteWriter w;
+    w.bytes("DDS ").u32(124).u32(0x1007).u32(height).u32(width).u32(0).u32(0).u32(1);
+    for (int i = 0; i < 11; ++i) {
+        w.u32(0);
+    }
+    w.u32(32).u32(pixelFlags).bytes(fourCC != nullptr ? fourCC : std::string(4, '\0'));
+    w.u32(bits).u32(red).u32(green).u32(blue).u32(alpha).u32(0x1000).u32(0).u32(0).u32(0).u32(0);
+    return w.data();
+}
+
+std::vector<Seed> ddsSeeds() {
+    std::vector<std::uint8_t> rgba;
+    for (std::uint32_t i = 0; i < 8 * 8; ++i) {
+        rgba.insert(rgba.end(),
+                    {static_cast<std::uint8_t>(i * 4), static_cast<std::uint8_t>(255 - i * 3),
+                     static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i % 2 == 0 ? 255 : 60)});
+    }
+    const DdsWriter square(8, 8, rgba);
+    const DdsWriter odd(5, 3, std::vector<std::uint8_t>(rgba.begin(), rgba.begin() + 5 * 3 * 4));
+    const std::string argb = square.build(DdsWriter::Format::A8R8G8B8);
+    std::vector<Seed> seeds = {
+        {"argb.dds", argb},
+        {"dxt1.dds", square.build(DdsWriter::Format::Dxt1)},
+        {"odd_argb.dds", odd.build(DdsWriter::Format::A8R8G8B8)},
+        {"odd_dxt1.dds", odd.build(DdsWriter::Format::Dxt1)},
+        {"cut.dds", argb.substr(0, argb.size() - 5)},
+    };
+    // One 4 x 4 level of each other layout the reader takes.
+    const std::string blocks(16, '\x5A');
+    const std::string pixels(4 * 4 * 4, '\xA5');
+    seeds.push_back({"dxt3.dds", ddsHeader(4, 4, 0x4, "DXT3", 0, 0, 0, 0, 0) + blocks});
+    seeds.push_back({"dxt5.dds", ddsHeader(4, 4, 0x4, "DXT5", 0, 0, 0, 0, 0) + blocks});
+    seeds.push_back({"x8r8g8b8.dds", ddsHeader(4, 4, 0x40, nullptr, 32, 0xFF0000, 0xFF00, 0xFF, 0) + pixels});
+    seeds.push_back(
+        {"r5g6b5.dds", ddsHeader(4, 4, 0x40, nullptr, 16, 0xF800, 0x7E0, 0x1F, 0) + pixels.substr(32)});
+    seeds.push_back({"a1r5g5b5.dds",
+                     ddsHeader(4, 4, 0x41, nullptr, 16, 0x7C00, 0x3E0, 0x1F, 0x8000) + pixels.substr(32)});
+    seeds.push_back(
+        {"a4r4g4b4.dds", ddsHeader(4, 4, 0x41, nullptr, 16, 0xF00, 0xF0, 0xF, 0xF000) + pixels.substr(32)});
+    seeds.push_back({"l8.dds", ddsHeader(4, 4, 0x20000, nullptr, 8, 0xFF, 0, 0, 0) + pixels.substr(48)});
+    seeds.push_back(
+        {"a8l8.dds", ddsHeader(4, 4, 0x20001, nullptr, 16, 0xFF, 0, 0, 0xFF00) + pixels.substr(32)});
+    std::string cube = argb;
+    cube[113] = '\xFE'; // caps2: a cube map
+    seeds.push_back({"cube.dds", cube});
+    return seeds;
+}
+
 bool writeFile(const fs::path& path, const std::string& bytes) {
     std::error_code error;
     fs::create_directories(path.parent_path(), error);
@@ -242,6 +331,8 @@ int main(int argc, char** argv) {
         return true;
     };
     const bool ok = writeAll(root / "mega", megaSeeds()) && writeAll(root / "model", modelSeeds()) &&
-                    writeAll(root / "filemanager", fileManagerSeeds()) && writeAll(root / "xml", xmlSeeds());
+                    writeAll(root / "filemanager", fileManagerSeeds()) &&
+                    writeAll(root / "xml", xmlSeeds()) && writeAll(root / "effect", effectSeeds()) &&
+                    writeAll(root / "dds", ddsSeeds());
     return ok ? 0 : 1;
 }
