@@ -1,0 +1,221 @@
+#include "glfixture.h"
+#include "managers/filemanager.h"
+#include "managers/shadermanager.h"
+#include "support/tempdir.h"
+#include "writers/demoeffects.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+using namespace d3d;
+
+namespace {
+
+std::uint32_t wordAt(const std::string& bytes, std::size_t at) {
+    std::uint32_t word = 0;
+    std::memcpy(&word, bytes.data() + at, 4);
+    return word;
+}
+
+std::string patched(std::string bytes, std::size_t at, std::uint32_t word) {
+    std::memcpy(&bytes[at], &word, 4);
+    return bytes;
+}
+
+} // namespace
+
+TEST(GlEffect, DescribesOurEffectsParametersByHandleOrName) {
+    GlFixture f;
+    RefPtr<ID3DXEffect> effect = f.effect(buildDemoEffects().at("MeshGlossColorize"));
+    ASSERT_TRUE(effect);
+    UINT count = 0;
+    while (effect->GetParameter(nullptr, count) != nullptr) {
+        ++count;
+    }
+    EXPECT_EQ(count, 16u);
+    struct Expected {
+        const char* name;
+        const char* semantic;
+        D3DXPARAMETER_CLASS klass;
+        D3DXPARAMETER_TYPE type;
+        UINT rows;
+        UINT columns;
+    };
+    for (const Expected& e :
+         {Expected{"WorldViewProjection", "WORLDVIEWPROJECTION", D3DXPC_MATRIX_ROWS, D3DXPT_FLOAT, 4, 4},
+          Expected{"Diffuse", nullptr, D3DXPC_VECTOR, D3DXPT_FLOAT, 1, 4},
+          Expected{"Shininess", nullptr, D3DXPC_SCALAR, D3DXPT_FLOAT, 1, 1},
+          Expected{"GlossTexture", nullptr, D3DXPC_OBJECT, D3DXPT_TEXTURE, 0, 0},
+          Expected{"GlossSampler", nullptr, D3DXPC_OBJECT, D3DXPT_SAMPLER2D, 0, 0}}) {
+        const D3DXHANDLE handle = effect->GetParameterByName(nullptr, e.name);
+        ASSERT_NE(handle, nullptr) << e.name;
+        // The name stands for the handle.
+        for (const D3DXHANDLE h : {handle, D3DXHANDLE{e.name}}) {
+            D3DXPARAMETER_DESC d{};
+            ASSERT_EQ(effect->GetParameterDesc(h, &d), D3D_OK) << e.name;
+            EXPECT_STREQ(d.Name, e.name);
+            EXPECT_STREQ(d.Semantic, e.semantic);
+            EXPECT_EQ(d.Class, e.klass) << e.name;
+            EXPECT_EQ(d.Type, e.type) << e.name;
+            EXPECT_EQ(std::make_pair(d.Rows, d.Columns), std::make_pair(e.rows, e.columns)) << e.name;
+        }
+    }
+    EXPECT_EQ(effect->GetParameterByName(nullptr, "NoSuch"), nullptr);
+    D3DXPARAMETER_DESC desc{};
+    EXPECT_EQ(effect->GetParameterDesc("NoSuch", &desc), D3DERR_INVALIDCALL);
+}
+
+TEST(GlEffect, UsedParametersAreThoseTheShadersRead) {
+    GlFixture f;
+    const auto effects = buildDemoEffects();
+    const std::map<std::string, std::vector<std::string>> unread = {
+        {"AlDefault", {"LightSpecular", "EyePosition"}},
+        {"MeshAdditive",
+         {"World", "LightDirection", "LightDiffuse", "LightSpecular", "LightScale", "EyePosition"}},
+        {"MeshGlossColorize", {}},
+    };
+    for (const auto& [name, names] : unread) {
+        RefPtr<ID3DXEffect> effect = f.effect(effects.at(name));
+        ASSERT_TRUE(effect) << name;
+        for (UINT i = 0; D3DXHANDLE p = effect->GetParameter(nullptr, i); ++i) {
+            D3DXPARAMETER_DESC d{};
+            effect->GetParameterDesc(p, &d);
+            // Constants, samplers and the textures samplers take are all read.
+            const BOOL read = std::find(names.begin(), names.end(), d.Name) == names.end() ? 1 : 0;
+            EXPECT_EQ(effect->IsParameterUsed(p, effect->GetTechnique(0)), read) << name << " " << d.Name;
+            EXPECT_EQ(effect->IsParameterUsed(d.Name, "Main"), read) << name << " " << d.Name;
+        }
+        EXPECT_EQ(effect->IsParameterUsed("WorldViewProjection", "NoSuchTechnique"), 0);
+    }
+}
+
+TEST(GlEffect, RefusesTechniqueAndPassCallsOutOfOrder) {
+    GlFixture f;
+    RefPtr<ID3DXEffect> effect = f.effect(GlFixture::flatEffect());
+    ASSERT_TRUE(effect);
+    UINT passes = 0;
+    EXPECT_EQ(effect->SetTechnique("NoSuch"), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetTechnique("Main"), D3D_OK);
+    EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->End(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->Begin(nullptr, 0), D3DERR_INVALIDCALL);
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 1u);
+    EXPECT_EQ(effect->Begin(&passes, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetTechnique(effect->GetTechnique(0)), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->CommitChanges(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->BeginPass(1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->BeginPass(0), D3D_OK);
+    EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->EndPass(), D3D_OK);
+    EXPECT_EQ(effect->EndPass(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->End(), D3D_OK);
+}
+
+TEST(GlEffect, BeginSavesTheDevicesStatesAndEndRestoresThem) {
+    GlFixture f;
+    RefPtr<ID3DXEffect> effect = f.effect(GlFixture::flatEffect({{"ZEnable", 0},
+                                                                 {"AlphaBlendEnable", 1},
+                                                                 {"SrcBlend", 5},
+                                                                 {"CullMode", D3DCULL_NONE},
+                                                                 {"ZFunc", 8}}));
+    RefPtr<ID3DXEffect> textured = f.effect(GlFixture::texturedEffect());
+    ASSERT_TRUE(effect && textured);
+    f.device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    f.gl().samplerStates(0).magFilter = 2;
+    const GlDevice::RenderStates before = f.gl().renderStates();
+    GlDevice::RenderStates pass = before;
+    pass.zEnable = 0;
+    pass.alphaBlendEnable = 1;
+    pass.srcBlend = 5;
+    pass.cullMode = D3DCULL_NONE;
+    pass.zFunc = 8;
+    UINT passes = 0;
+    for (ID3DXEffect* e : {effect.get(), textured.get()}) {
+        ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(e->BeginPass(0), D3D_OK);
+        if (e == effect.get()) {
+            EXPECT_EQ(std::memcmp(&f.gl().renderStates(), &pass, sizeof pass), 0);
+        } else {
+            EXPECT_EQ(f.gl().samplerStates(0).magFilter, 1u);
+        }
+        // End without EndPass ends the pass too.
+        EXPECT_EQ(e->End(), D3D_OK);
+        EXPECT_EQ(std::memcmp(&f.gl().renderStates(), &before, sizeof before), 0);
+        EXPECT_EQ(f.gl().samplerStates(0).magFilter, 2u);
+    }
+}
+
+TEST(GlEffect, RefusesWhatItCannotRunAndNeverCrashes) {
+    GlFixture f;
+    const std::string good = GlFixture::flatEffect();
+    ASSERT_TRUE(f.effect(good));
+    std::vector<std::string> bad = {"This is not an effect.\n"};
+    for (std::size_t cut = 0; cut < good.size(); ++cut) {
+        bad.push_back(good.substr(0, cut));
+    }
+    // After the pool: the counts (the object count last), Color's type and value, the technique,
+    // the pass, the vertex and pixel shader states (operation, index, type, value), the string and
+    // code counts, then each shader's code (technique, pass, element, state, usage, size, bytes).
+    const std::size_t records = 8 + wordAt(good, 4) + 16;
+    const std::size_t colourType = 8 + wordAt(good, records);
+    const std::size_t colourName = 8 + wordAt(good, colourType + 8) + 4;
+    const std::size_t vertexShaderId = 8 + wordAt(good, records + 52);
+    const std::size_t pixelShaderId = 8 + wordAt(good, records + 68);
+    const std::size_t code = records + 80;
+    ASSERT_EQ(good.substr(colourName, 5), "Color");
+    ASSERT_EQ(wordAt(good, records + 40), 0x92u);
+    ASSERT_EQ(wordAt(good, code + 12), 0u);
+    for (const auto& [at, word] : std::vector<std::pair<std::size_t, std::uint32_t>>{
+             {4, static_cast<std::uint32_t>(good.size())}, // the pool past the end
+             {records, 0xFFFFFFF0u},                       // offsets past the pool
+             {records + 4, wordAt(good, 4) - 8},
+             {records + 48, wordAt(good, 4)},
+             {vertexShaderId, wordAt(good, records - 4)}, // object ids past the count
+             {records - 4, 1},
+             {colourType, 5},          // a vector of textures
+             {colourType + 8, 0},      // a parameter without a name
+             {colourName, 0x6F6C6F58}, // Xolor: the pixel shader's Color names none
+             {vertexShaderId, wordAt(good, pixelShaderId)},
+             {code + 12, 1},    // both shaders' code on the pixel shader's state
+             {code + 16, 2},    // code of an unknown use
+             {records + 76, 1}, // the pixel shader without its code
+         }) {
+        bad.push_back(patched(good, at, word));
+    }
+    for (const std::string& bytes : bad) {
+        RefPtr<ID3DXEffect> effect;
+        EXPECT_EQ(D3DXCreateEffect(f.device.get(), bytes.data(), static_cast<UINT>(bytes.size()), nullptr,
+                                   nullptr, 0, nullptr, effect.put(), nullptr),
+                  D3DXERR_INVALIDDATA)
+            << &bytes - bad.data();
+        EXPECT_FALSE(effect);
+    }
+    // Whatever any one word says, the effect is refused or made and drawn with.
+    for (const std::string& effect : {good, GlFixture::texturedEffect()}) {
+        for (std::size_t at = 0; at + 4 <= effect.size(); at += 4) {
+            for (const std::uint32_t word : {0u, 1u, 2u, 4u, 5u, 16u}) {
+                RefPtr<ID3DXEffect> made = f.effect(patched(effect, at, word));
+                if (made && made->GetTechnique(0) != nullptr) {
+                    f.drawRectangle(*made, 0, 0, 4, 4);
+                }
+            }
+        }
+    }
+
+    TempDir dir;
+    dir.write("Data/MegaFiles.xml", "<Mega_Files/>");
+    dir.write("Data/Art/Shaders/Text.fxo", bad[0]);
+    dir.write("Data/Art/Shaders/Empty.fxo", "");
+    dir.write("Data/Art/Shaders/Cut.fxo", good.substr(0, good.size() / 2));
+    dir.write("Data/Art/Shaders/Flat.fxo", good);
+    FileManager files(dir.folder());
+    ShaderManager shaders(&files, "Data\\Art\\Shaders\\");
+    for (const char* name : {"Text.fx", "Empty.fx", "Cut.fx", "Missing.fx"}) {
+        EXPECT_FALSE(shaders.getEffect(f.device.get(), name)) << name;
+    }
+    EXPECT_TRUE(shaders.getEffect(f.device.get(), "Flat.fx"));
+}
