@@ -71,7 +71,11 @@ Camera ModelFraming::fit(const Model& model, const std::vector<std::size_t>& mes
     const float aspect =
         width > 0 && height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
     const float halfFovX = std::atan(std::tan(halfFovY) * aspect);
-    const float distance = radius * 1.1f / std::sin(std::min(halfFovY, halfFovX));
+    // The view ends at depth 3000: a model too big to fit whole from within it is framed from as
+    // far as still shows its far side (its near side may then be cut).
+    constexpr float kFarPlane = 3000.0f;
+    const float wanted = radius * 1.1f / std::sin(std::min(halfFovY, halfFovX));
+    const float distance = std::min(wanted, std::max(kFarPlane * 0.99f - radius, 10.0f));
     D3DXVECTOR3 direction = from.eye - from.target;
     d3d::D3DXVec3Normalize(&direction, &direction);
     Camera fitted = from;
