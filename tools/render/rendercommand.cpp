@@ -127,27 +127,27 @@ std::size_t archiveSeparator(const std::string& model) {
     return at == std::string::npos ? at : at + 4;
 }
 
-std::unique_ptr<Model> loadModel(const std::string& spec) {
-    const std::size_t colon = archiveSeparator(spec);
+std::unique_ptr<Model> loadModel(const std::string& location) {
+    const std::size_t colon = archiveSeparator(location);
     if (colon == std::string::npos) {
-        RefPtr<File> file = makeRef<PhysicalFile>(spec);
+        RefPtr<File> file = makeRef<PhysicalFile>(location);
         return std::make_unique<Model>(*file);
     }
-    RefPtr<File> archiveFile = makeRef<PhysicalFile>(spec.substr(0, colon));
+    RefPtr<File> archiveFile = makeRef<PhysicalFile>(location.substr(0, colon));
     const MegaFile archive(archiveFile.get());
     // Entry names use backslashes; forward slashes are taken for them, as shells make those easier.
-    std::string entry = spec.substr(colon + 1);
+    std::string entry = location.substr(colon + 1);
     std::replace(entry.begin(), entry.end(), '/', '\\');
     RefPtr<File> file = archive.find(entry);
     if (!file) {
-        throw std::runtime_error(spec.substr(0, colon) + " holds no entry " + entry);
+        throw std::runtime_error(location.substr(0, colon) + " holds no entry " + entry);
     }
     return std::make_unique<Model>(*file);
 }
 
 // One model to render in a batch: how to load it, and the picture's name.
 struct BatchItem {
-    std::string spec;
+    std::string location;
     std::string name;
 };
 
@@ -263,7 +263,7 @@ int runBatch(const Options& o, std::ostream& err, std::ostream* progress) {
             *progress << "[" << (i + 1) << "/" << items.size() << "] " << item.name << "\n" << std::flush;
         }
         try {
-            const std::unique_ptr<Model> model = loadModel(item.spec);
+            const std::unique_ptr<Model> model = loadModel(item.location);
             renderer.render(*model, (fs::path(o.batchFolder) / pictureName(item.name)).string());
         } catch (const Exception& e) {
             err << item.name << ":\n" << composeErrorReport(e);
