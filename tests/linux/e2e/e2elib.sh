@@ -1,46 +1,11 @@
 # Helpers of the end-to-end flows of the Linux viewer (sourced by e2e.sh): the display, waiting
 # with deadlines, windows, the clipboard, the running kestrin, input, pictures.
 
+# The helpers both suites share.
+source "$(dirname "${BASH_SOURCE[0]}")/../../support/e2ecommon.sh"
+
 # ---------------------------------------------------------------------------------------------
 # Time, reports, waiting
-
-now_ms() {
-    local t=${EPOCHREALTIME/./}
-    echo $((t / 1000))
-}
-
-say() {
-    local ms=$(($(now_ms) - ${FLOW_START_MS:-$(now_ms)}))
-    local line
-    printf -v line '[%3d.%01ds] %s' $((ms / 1000)) $(((ms % 1000) / 100)) "$*"
-    echo "$line"
-    if [ -n "${FLOW_DIR:-}" ] && [ -d "$FLOW_DIR" ]; then
-        echo "$line" >>"$FLOW_DIR/flow.log"
-    fi
-}
-
-# Ends the flow (its subshell) with what went wrong and what the screen and the program showed.
-fail() {
-    say "FAIL: $*"
-    if [ -z "${E2E_FAILING:-}" ]; then
-        E2E_FAILING=1
-        e2e_diagnose
-    fi
-    exit 1
-}
-
-check() {
-    local what=$1
-    shift
-    "$@" || fail "$what"
-}
-
-expect_eq() {
-    local what=$1 expected=$2 actual=$3
-    if [ "$expected" != "$actual" ]; then
-        fail "$what: expected [$expected], got [$actual]"
-    fi
-}
 
 # wait_until SECONDS WHAT COMMAND...: runs COMMAND until it succeeds; the flow fails when it has
 # not after SECONDS. E2E_SLOWER (a whole number, 1 by default) stretches every deadline.
@@ -334,14 +299,6 @@ start_kestrin() {
     MAIN=""
 }
 
-kestrin_running() {
-    [ -n "$KPID" ] && kill -0 "$KPID" 2>/dev/null
-}
-
-kestrin_gone() {
-    ! kestrin_running
-}
-
 expect_running() {
     kestrin_running || fail "kestrin ended: $1"
 }
@@ -354,11 +311,6 @@ wait_exit() {
     KRC=$?
     KPID=""
     say "kestrin ended with exit code $KRC"
-}
-
-expect_exit_code() {
-    wait_exit
-    expect_eq "exit code" "$1" "$KRC"
 }
 
 # wait_main_window [SECONDS]: MAIN is the main window, measured (below) and with the keyboard. The
@@ -441,10 +393,6 @@ menu() {
     keys "$2"
 }
 
-click_at() {
-    xdotool mousemove "$1" "$2" click "${3:-1}"
-}
-
 # The mesh list's rows are found on the screen: the first click on the first row shows where it is
 # and how high rows are (ROW_TOP, ROW_HEIGHT, in the window); the rest follow at that pitch.
 
@@ -515,11 +463,6 @@ read_selection() {
 
 selection_is() {
     read_selection "$1" && [ "$(joined "${SELECTED[@]}")" = "$2" ]
-}
-
-joined() {
-    local IFS='|'
-    echo "$*"
 }
 
 # read_rows: ROWS, the texts of the mesh list's rows, copied one by one (Ctrl+C copies the current
@@ -616,13 +559,6 @@ lit_pixels() {
     lit_pixels_of "$1"
 }
 
-# difference A B: how many pixels differ by more than 3%; very many when the sizes differ.
-difference() {
-    local ae
-    ae=$(compare -metric AE -fuzz 3% "$1" "$2" null: 2>&1)
-    awk -v v="$ae" 'BEGIN { if (v ~ /^[0-9.e+]+$/) printf "%d\n", v; else print 999999999 }'
-}
-
 # wait_picture SECONDS WHAT NAME TEST [ARGS]: shoots the drawing area until TEST ARGS FILE
 # succeeds; the picture that passed is $FLOW_DIR/NAME.png (in PICTURE).
 wait_picture() {
@@ -634,45 +570,12 @@ wait_picture() {
     say "picture $name.png: $what"
 }
 
-picture_passes() {
-    local name=$1
-    shift
-    SHOT=$((SHOT + 1))
-    local file="$FLOW_DIR/shot$SHOT.png"
-    shoot "shot$SHOT" || return 1
-    if "$@" "$file"; then
-        mv "$file" "$FLOW_DIR/$name.png"
-        rm -f "${LAST_SHOT:-}"
-        LAST_SHOT=""
-        return 0
-    fi
-    # The last shot that did not pass stays for a failure's report.
-    rm -f "${LAST_SHOT:-}"
-    LAST_SHOT=$file
-    return 1
-}
-
 black() {
     [ "$(lit_pixels "$1")" -eq 0 ]
 }
 
 drawn() {
     [ "$(lit_pixels "$1")" -gt 200 ]
-}
-
-# steady FILE: drawn, and the same as the shot before it (no frame was still coming).
-steady() {
-    drawn "$1" && [ -f "${LAST_SHOT:-}" ] && [ "$(difference "$LAST_SHOT" "$1")" -eq 0 ]
-}
-
-# differs BASE FILE: more than 100 pixels changed.
-differs() {
-    [ "$(difference "$1" "$2")" -gt 100 ]
-}
-
-# same_as BASE FILE: at most 20 pixels changed (rounding at edges).
-same_as() {
-    [ "$(difference "$1" "$2")" -le 20 ]
 }
 
 bigger_than() {

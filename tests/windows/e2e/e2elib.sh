@@ -1,46 +1,11 @@
 # Helpers of the end-to-end flows (sourced by e2e.sh): the display and the Wine prefix, the probe,
 # waiting with deadlines, windows and their texts, the running kestrin.exe, input, pictures.
 
+# The helpers both suites share.
+source "$(dirname "${BASH_SOURCE[0]}")/../../support/e2ecommon.sh"
+
 # ---------------------------------------------------------------------------------------------
 # Time, reports, waiting
-
-now_ms() {
-    local t=${EPOCHREALTIME/./}
-    echo $((t / 1000))
-}
-
-say() {
-    local ms=$(($(now_ms) - ${FLOW_START_MS:-$(now_ms)}))
-    local line
-    printf -v line '[%3d.%01ds] %s' $((ms / 1000)) $(((ms % 1000) / 100)) "$*"
-    echo "$line"
-    if [ -n "${FLOW_DIR:-}" ]; then
-        echo "$line" >>"$FLOW_DIR/flow.log"
-    fi
-}
-
-# Ends the flow (its subshell) with what went wrong and what the screen and the program showed.
-fail() {
-    say "FAIL: $*"
-    if [ -z "${E2E_FAILING:-}" ]; then
-        E2E_FAILING=1
-        e2e_diagnose
-    fi
-    exit 1
-}
-
-check() {
-    local what=$1
-    shift
-    "$@" || fail "$what"
-}
-
-expect_eq() {
-    local what=$1 expected=$2 actual=$3
-    if [ "$expected" != "$actual" ]; then
-        fail "$what: expected [$expected], got [$actual]"
-    fi
-}
 
 # wait_until SECONDS WHAT COMMAND...: runs COMMAND until it succeeds; the flow fails when it has
 # not after SECONDS.
@@ -390,11 +355,6 @@ read_rows() {
     CURSEL=${ANSWER[1]#cursel }
 }
 
-joined() {
-    local IFS='|'
-    echo "$*"
-}
-
 rows_are() {
     local list=$1
     shift
@@ -452,14 +412,6 @@ start_kestrin() {
     KPID=$!
 }
 
-kestrin_running() {
-    [ -n "$KPID" ] && kill -0 "$KPID" 2>/dev/null
-}
-
-kestrin_gone() {
-    ! kestrin_running
-}
-
 expect_running() {
     kestrin_running || fail "kestrin.exe ended: $1"
 }
@@ -471,11 +423,6 @@ wait_exit() {
     KRC=$?
     KPID=""
     say "kestrin.exe ended with exit code $KRC"
-}
-
-expect_exit_code() {
-    wait_exit
-    expect_eq "exit code" "$1" "$KRC"
 }
 
 # MESSAGE_BOXES: the text of every message box shown so far, from Wine's trace.
@@ -527,10 +474,6 @@ menu() {
     keys "$1"
     wait_until 5 "the menu after $1" in_menu
     keys "$2"
-}
-
-click_at() {
-    xdotool mousemove "$1" "$2" click "${3:-1}"
 }
 
 # click_window WINDOW: a left click in the middle of a window (a button, say).
@@ -629,13 +572,6 @@ lit_pixels() {
     convert "$1" "${crop[@]}" -colorspace gray -threshold 3% -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
 }
 
-# difference A B: how many pixels differ by more than 3%.
-difference() {
-    local ae
-    ae=$(compare -metric AE -fuzz 3% "$1" "$2" null: 2>&1)
-    awk -v v="$ae" 'BEGIN { if (v ~ /^[0-9.e+]+$/) printf "%d\n", v; else print 999999999 }'
-}
-
 # wait_picture SECONDS WHAT NAME TEST [ARGS]: shoots the render area until TEST ARGS FILE succeeds;
 # the picture that passed is $FLOW_DIR/NAME.png (in PICTURE).
 wait_picture() {
@@ -644,24 +580,6 @@ wait_picture() {
     PICTURE="$FLOW_DIR/$name.png"
     wait_until "$seconds" "$what" picture_passes "$name" "$@"
     say "picture $name.png: $what"
-}
-
-picture_passes() {
-    local name=$1
-    shift
-    SHOT=$((SHOT + 1))
-    local file="$FLOW_DIR/shot$SHOT.png"
-    shoot "shot$SHOT" || return 1
-    if "$@" "$file"; then
-        mv "$file" "$FLOW_DIR/$name.png"
-        rm -f "${LAST_SHOT:-}"
-        LAST_SHOT=""
-        return 0
-    fi
-    # The last shot that did not pass stays for a failure's report.
-    rm -f "${LAST_SHOT:-}"
-    LAST_SHOT=$file
-    return 1
 }
 
 drawn() {
@@ -694,21 +612,6 @@ same_shape() {
 
 black() {
     [ "$(lit_pixels "$1" all)" -eq 0 ]
-}
-
-# steady FILE: drawn, and the same as the shot before it (no frame was still coming).
-steady() {
-    drawn "$1" && [ -f "${LAST_SHOT:-}" ] && [ "$(difference "$LAST_SHOT" "$1")" -eq 0 ]
-}
-
-# differs BASE FILE: more than 100 pixels changed.
-differs() {
-    [ "$(difference "$1" "$2")" -gt 100 ]
-}
-
-# same_as BASE FILE: at most 20 pixels changed (float rounding at edges).
-same_as() {
-    [ "$(difference "$1" "$2")" -le 20 ]
 }
 
 bigger_than() {
