@@ -507,19 +507,16 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UI
     return D3D_OK;
 }
 
+// Looked up at each draw: OpenGL hands a deleted program's name to the next one made, so a
+// location kept by name could belong to another program.
 void GlDevice::setHalfPixelOffset() {
     GLint program = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-    auto found = m_offsetLocations.find(program);
-    if (found == m_offsetLocations.end()) {
-        found = m_offsetLocations
-                    .emplace(program, glGetUniformLocation(static_cast<GLuint>(program), kOffsetUniform))
-                    .first;
-    }
-    if (found->second >= 0) {
+    const GLint location = glGetUniformLocation(static_cast<GLuint>(program), kOffsetUniform);
+    if (location >= 0) {
         // Clip space spans two units across the target: half a pixel is 1 / size.
         const float step = 1.0f - 2.0f * kHalfPixelShort;
-        glUniform2f(found->second, step / static_cast<float>(m_width), -step / static_cast<float>(m_height));
+        glUniform2f(location, step / static_cast<float>(m_width), -step / static_cast<float>(m_height));
     }
 }
 

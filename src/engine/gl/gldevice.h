@@ -6,7 +6,6 @@
 #include "main/refptr.h"
 
 #include <array>
-#include <map>
 
 struct MOJOSHADER_glContext;
 class GlTexture;
@@ -118,7 +117,6 @@ private:
     d3d::UINT m_streamOffset = 0;
     d3d::UINT m_stride = 0;
     GlBuffer<d3d::IDirect3DIndexBuffer9>* m_indices = nullptr;
-    std::map<int, int> m_offsetLocations; // by OpenGL program
     bool m_shadersBound = false;
     bool m_inScene = false;
 };
