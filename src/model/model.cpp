@@ -82,9 +82,11 @@ Model::~Model() = default;
 void Model::readSkeleton(File& skeleton) {
     ChunkReader::walk(skeleton, [&](ChunkReader& chunk) {
         if (chunk.getId() == alo::kSkeletonHeader) {
-            // The bone count stored here is not needed: bones are counted as they are read.
+            // The bone count stored here is not needed: bones are counted as they are read. It is
+            // read from the skeleton at this chunk's data, so a shorter chunk borrows the bytes of
+            // the chunk after it; only the skeleton's end makes the read fail.
             unsigned char count[4];
-            if (chunk.getDataFile().read(count, 4) != 4) {
+            if (skeleton.read(count, 4) != 4) {
                 throw IOException(__FILE__, __LINE__, "Unable to read chunk data");
             }
         } else if (chunk.getId() == alo::kBone) {

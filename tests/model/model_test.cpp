@@ -157,6 +157,16 @@ TEST(Model, BonesWithoutNameOrDataAreLeftOutAndLaterBonesMoveUp) {
     ASSERT_EQ(model->getBoneCount(), 1u);
     EXPECT_EQ(transform(*model, 0)[12], 3.0f);
 
+    // A bone count chunk shorter than 4 bytes is read on into the chunk after it.
+    ChunkWriter shortHeader;
+    shortHeader.begin(alo::kSkeleton).data(alo::kSkeletonHeader, "ab");
+    shortHeader.begin(alo::kBone)
+        .text(alo::kBoneName, "root")
+        .data(alo::kBoneData, AloWriter::boneData(-1, moved, 12))
+        .end();
+    shortHeader.end();
+    EXPECT_EQ(load(shortHeader.bytes())->getBoneCount(), 1u);
+
     ChunkWriter noHeader;
     noHeader.begin(alo::kSkeleton).header(alo::kSkeletonHeader, 2).raw("ab").end();
     try {
