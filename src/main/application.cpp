@@ -133,10 +133,16 @@ void Application::openModel() {
 
 void Application::showModel(Model* model, std::unique_ptr<Model> owned) {
     m_engine->clearMeshes();
-    for (std::size_t i = 0; i < model->getMeshCount(); ++i) {
-        d3d::D3DXMATRIX world;
-        model->getMeshTransform(i, &world.m[0][0]);
-        m_engine->addMesh(&model->getMesh(i), world, false);
+    try {
+        for (std::size_t i = 0; i < model->getMeshCount(); ++i) {
+            d3d::D3DXMATRIX world;
+            model->getMeshTransform(i, &world.m[0][0]);
+            m_engine->addMesh(&model->getMesh(i), world, false);
+        }
+    } catch (...) {
+        // The caller frees a model it could not show: no instance may point into it.
+        m_engine->clearMeshes();
+        throw;
     }
     // The previous model goes only now that no instance points into it.
     m_ownedModel.reset();
