@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
             [&folders] { return folders.defaultDataFolder(); });
     } catch (const Exception& error) {
         // Everything of the run, windows included, is gone by now: the box has no owner.
-        showMessageBox(QMessageBox::NoIcon, "Error", QString::fromLocal8Bit(composeErrorReport(error).c_str()));
+        showMessageBox(QMessageBox::NoIcon, "Error",
+                       QString::fromLocal8Bit(composeErrorReport(error).c_str()));
     }
     return 0;
 }

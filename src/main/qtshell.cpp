@@ -61,8 +61,8 @@ protected:
         for (const QAbstractButton* button : this->buttons()) {
             buttons += button->text().remove('&') + "   ";
         }
-        QApplication::clipboard()->setText(line + windowTitle() + "\n" + line + text() + "\n" + line + buttons +
-                                           "\n" + line);
+        QApplication::clipboard()->setText(line + windowTitle() + "\n" + line + text() + "\n" + line +
+                                           buttons + "\n" + line);
     }
 };
 

@@ -324,7 +324,8 @@ void Win32Shell::showAbout(const std::string& text) {
 
 std::string Win32Shell::readRegistryDataFolder() {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kGameKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kGameKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS) {
         return "";
     }
     char value[MAX_PATH] = "";

@@ -65,11 +65,21 @@ std::string escaped(const std::wstring& text) {
     std::string out;
     for (const char c : utf8(text)) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -105,7 +115,8 @@ std::wstring className(HWND window) {
 
 std::string handleText(HWND window) {
     char text[32];
-    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+    std::snprintf(text, sizeof text, "%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
     return text;
 }
 
@@ -162,8 +173,8 @@ void listWindows() {
 
 void children(HWND parent) {
     for (HWND window : descendants(parent)) {
-        std::cout << handleText(window) << '\t' << GetDlgCtrlID(window) << '\t' << escaped(className(window)) << '\t'
-                  << escaped(windowText(window)) << '\n';
+        std::cout << handleText(window) << '\t' << GetDlgCtrlID(window) << '\t' << escaped(className(window))
+                  << '\t' << escaped(windowText(window)) << '\n';
     }
 }
 
@@ -195,7 +206,8 @@ void rows(HWND list) {
         LRESULT copied = 0;
         send(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer.data()), copied);
         std::cout << (selected > 0 ? 1 : 0) << '\t'
-                  << escaped(std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0))) << '\n';
+                  << escaped(std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0)))
+                  << '\n';
     }
 }
 
@@ -208,8 +220,10 @@ void geometry(HWND window) {
     POINT bottomRight{client.right, client.bottom};
     ClientToScreen(window, &topLeft);
     ClientToScreen(window, &bottomRight);
-    std::cout << "window " << outer.left << ' ' << outer.top << ' ' << outer.right << ' ' << outer.bottom << '\n'
-              << "client " << topLeft.x << ' ' << topLeft.y << ' ' << bottomRight.x << ' ' << bottomRight.y << '\n'
+    std::cout << "window " << outer.left << ' ' << outer.top << ' ' << outer.right << ' ' << outer.bottom
+              << '\n'
+              << "client " << topLeft.x << ' ' << topLeft.y << ' ' << bottomRight.x << ' ' << bottomRight.y
+              << '\n'
               << "visible " << (IsWindowVisible(window) ? 1 : 0) << '\n'
               << "iconic " << (IsIconic(window) ? 1 : 0) << '\n';
 }
@@ -218,13 +232,15 @@ void geometry(HWND window) {
 void row(HWND list, long index) {
     LRESULT top = 0;
     LRESULT height = 0;
-    if (!send(list, LB_GETTOPINDEX, 0, 0, top) || !send(list, LB_GETITEMHEIGHT, 0, 0, height) || height <= 0) {
+    if (!send(list, LB_GETTOPINDEX, 0, 0, top) || !send(list, LB_GETITEMHEIGHT, 0, 0, height) ||
+        height <= 0) {
         std::cout << "error no answer\n";
         return;
     }
     RECT client{};
     GetClientRect(list, &client);
-    const long y = (index - static_cast<long>(top)) * static_cast<long>(height) + static_cast<long>(height) / 2;
+    const long y =
+        (index - static_cast<long>(top)) * static_cast<long>(height) + static_cast<long>(height) / 2;
     if (index < top || y >= client.bottom) {
         std::cout << "error row not on view\n";
         return;
@@ -258,27 +274,30 @@ void xwindow(HWND window) {
 
 void setExePath(const std::string& value) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kGameKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kGameKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
         std::cout << "error cannot create key\n";
         return;
     }
     const std::wstring text = wide(value);
-    const LONG result = RegSetValueExW(key, L"ExePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    const LONG result =
+        RegSetValueExW(key, L"ExePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     std::cout << (result == ERROR_SUCCESS ? "ok" : "error cannot set value") << '\n';
 }
 
 void removeExePath() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kGameKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kGameKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS) {
         std::cout << "ok\n";
         return;
     }
     const LONG result = RegDeleteValueW(key, L"ExePath");
     RegCloseKey(key);
-    std::cout << (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? "ok" : "error cannot delete") << '\n';
+    std::cout << (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? "ok" : "error cannot delete")
+              << '\n';
 }
 
 } // namespace
