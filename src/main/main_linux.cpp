@@ -1,3 +1,4 @@
+#include "main/appicon.h"
 #include "main/application.h"
 #include "main/errorreport.h"
 #include "main/exception.h"
@@ -22,6 +23,7 @@ std::string environment(const char* name) {
 int main(int argc, char** argv) {
     QApplication qt(argc, argv);
     QApplication::setApplicationName("Kestrin");
+    QApplication::setWindowIcon(makeAppIcon());
     std::vector<std::string> args;
     for (const QString& arg : QApplication::arguments()) {
         args.push_back(arg.toLocal8Bit().toStdString());
