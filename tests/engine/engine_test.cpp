@@ -195,6 +195,31 @@ TEST(Engine, DrawsEachVisibleMeshWithOneIndexedDrawPerPass) {
     EXPECT_TRUE(f.fake.callsStartingWith("D3DXCreateEffect").size() == 1);
 }
 
+TEST(Engine, InstancesSharingAnEffectEachDrawWithTheirOwnWorld) {
+    RenderFixture f;
+    f.addEffect("SHARED.FXO", "param W WORLD\nparam V VIEW\nparam P PROJECTION\nparam WV WORLDVIEW\n"
+                              "param WVP WORLDVIEWPROJECTION\n");
+    AloWriter w;
+    w.addMesh(triangleMesh("a", "Shared.fx"));
+    w.addMesh(triangleMesh("b", "SHARED.FX"));
+    const Model& model = f.model(w);
+    auto engine = f.engine();
+    const D3DXMATRIX worlds[] = {translation(1, 2, 3), translation(-40, 0, 7)};
+    engine->addMesh(&model.getMesh(0), worlds[0], true);
+    engine->addMesh(&model.getMesh(1), worlds[1], true);
+    ASSERT_TRUE(engine->render());
+
+    // One effect from the cache serves both draws; each draw commits its own instance's matrices.
+    ASSERT_EQ(f.fake.callsStartingWith("D3DXCreateEffect").size(), 1u);
+    FakeEffect& e = f.fake.effect(6);
+    const D3DXMATRIX view = e.matrix("V");
+    const D3DXMATRIX projection = e.matrix("P");
+    EXPECT_EQ(e.committedMatrices("W"), (std::vector<D3DXMATRIX>{worlds[0], worlds[1]}));
+    EXPECT_EQ(e.committedMatrices("WV"), (std::vector<D3DXMATRIX>{worlds[0] * view, worlds[1] * view}));
+    EXPECT_EQ(e.committedMatrices("WVP"),
+              (std::vector<D3DXMATRIX>{(worlds[0] * view) * projection, (worlds[1] * view) * projection}));
+}
+
 TEST(Engine, OffersTheFourteenSceneValuesAndTheMaterialsValuesWin) {
     RenderFixture f;
     f.addEffect("ALL.FXO",

@@ -1100,6 +1100,7 @@ HRESULT FakeEffect::CommitChanges() {
     if (!m_inPass) {
         return graphics().misuse("CommitChanges(" + tag() + "): outside a pass");
     }
+    m_commits.push_back(m_values);
     return admit("CommitChanges");
 }
 
@@ -1150,6 +1151,15 @@ std::vector<float> FakeEffect::floatArray(const std::string& parameter) const {
 D3DXMATRIX FakeEffect::matrix(const std::string& parameter) const {
     auto it = m_values.find(parameter);
     return it != m_values.end() ? it->second.matrix : D3DXMATRIX();
+}
+
+std::vector<D3DXMATRIX> FakeEffect::committedMatrices(const std::string& parameter) const {
+    std::vector<D3DXMATRIX> matrices;
+    for (const auto& values : m_commits) {
+        auto it = values.find(parameter);
+        matrices.push_back(it != values.end() ? it->second.matrix : D3DXMATRIX());
+    }
+    return matrices;
 }
 
 int FakeEffect::textureId(const std::string& parameter) const {

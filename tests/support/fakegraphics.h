@@ -232,6 +232,8 @@ public:
     d3d::D3DXMATRIX matrix(const std::string& parameter) const;
     // Object id of the texture set, 0 for none.
     int textureId(const std::string& parameter) const;
+    // The matrix the parameter held at each CommitChanges, in order (zero where never set).
+    std::vector<d3d::D3DXMATRIX> committedMatrices(const std::string& parameter) const;
     // Passes of the technique.
     d3d::UINT passCount() const { return m_passes; }
 
@@ -242,6 +244,8 @@ private:
         d3d::D3DXMATRIX matrix;
         int texture = 0;
     };
+
+    std::vector<std::map<std::string, Value>> m_commits;
 
     const Parameter* findParameter(d3d::D3DXHANDLE handle) const;
     bool isTechnique(d3d::D3DXHANDLE handle) const;
