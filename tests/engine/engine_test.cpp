@@ -127,6 +127,22 @@ TEST(Engine, FailedConstructionRaisesAndReleasesWhatItMade) {
     EXPECT_EQ(g.fake.callsStartingWith("CreateDevice").size(), 1u);
 }
 
+TEST(Engine, TeardownReleasesDeclarationDeviceAndDirect3DThenTheBuffers) {
+    RenderFixture f;
+    AloWriter w;
+    w.addMesh(triangleMesh("m", "none.fx"));
+    const Model& model = f.model(w);
+    auto engine = f.engine();
+    engine->addMesh(&model.getMesh(0), translation(0, 0, 0), true);
+    ASSERT_TRUE(engine->render());
+    // #1 Direct3D, #2 the device, #3 the declaration, #4 and #5 the mesh's vertex and index buffers.
+    const std::size_t before = f.fake.finalReleases().size();
+    engine.reset();
+    const std::vector<std::string> released(f.fake.finalReleases().begin() + before,
+                                            f.fake.finalReleases().end());
+    EXPECT_EQ(released, (std::vector<std::string>{"#3", "#2", "#1", "#5", "#4"}));
+}
+
 TEST(Engine, EmptyFrameClearsToBlackAndLostDevicesDrawNothing) {
     RenderFixture f;
     auto engine = f.engine();

@@ -726,6 +726,7 @@ ULONG FakeObject::releaseReference() {
         return 0;
     }
     if (--m_references == 0) {
+        m_graphics.recordFinalRelease(tag());
         onFinalRelease();
     }
     return static_cast<ULONG>(m_references);

@@ -92,6 +92,8 @@ public:
     int liveObjects() const;
     // Misuse seen: a Release with no reference left, a Reset while device resources live, ...
     const std::vector<std::string>& errors() const { return m_errors; }
+    // Tags ("#7") of the objects whose last reference went, in the order it went.
+    const std::vector<std::string>& finalReleases() const { return m_finalReleases; }
 
     // The next `times` calls of the method `name` return hr and create nothing; times -1 = always.
     void failCall(const std::string& name, d3d::HRESULT hr, int times = -1);
@@ -131,6 +133,8 @@ public:
     }
     // For the fake objects: records misuse.
     void recordError(std::string message) { m_errors.push_back(std::move(message)); }
+    // For the fake objects: records that an object's last reference went.
+    void recordFinalRelease(std::string tag) { m_finalReleases.push_back(std::move(tag)); }
     // For the fake objects: records misuse and returns D3DERR_INVALIDCALL.
     d3d::HRESULT misuse(std::string message);
     // For the fake objects: true, with the result in hr, when failCall has a failure pending for
@@ -163,6 +167,7 @@ private:
     FakeGraphics* m_previous;
     std::vector<std::string> m_calls;
     std::vector<std::string> m_errors;
+    std::vector<std::string> m_finalReleases;
     std::vector<std::unique_ptr<FakeObject>> m_objects;
     std::map<std::string, Failure> m_failures;
     int m_nextId = 1;
