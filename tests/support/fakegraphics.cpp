@@ -1101,7 +1101,9 @@ HRESULT FakeEffect::CommitChanges() {
     if (!m_inPass) {
         return graphics().misuse("CommitChanges(" + tag() + "): outside a pass");
     }
-    m_commits.push_back(m_values);
+    if (graphics().recording()) {
+        m_commits.push_back(m_values);
+    }
     return admit("CommitChanges");
 }
 

@@ -237,7 +237,8 @@ public:
     d3d::D3DXMATRIX matrix(const std::string& parameter) const;
     // Object id of the texture set, 0 for none.
     int textureId(const std::string& parameter) const;
-    // The matrix the parameter held at each CommitChanges, in order (zero where never set).
+    // The matrix the parameter held at each CommitChanges while recording, in order (zero where
+    // never set).
     std::vector<d3d::D3DXMATRIX> committedMatrices(const std::string& parameter) const;
     // Passes of the technique.
     d3d::UINT passCount() const { return m_passes; }
