@@ -33,11 +33,6 @@ int main(int argc, char** argv) {
         QtShell shell;
         Application app(shell);
         shell.attach(&app);
-        // The shell outlives the application: windows it destroys later must not reach it.
-        struct Detach {
-            QtShell& shell;
-            ~Detach() { shell.attach(nullptr); }
-        } detach{shell};
         app.run(
             args, [&folders] { return folders.readRegistryDataFolder(); },
             [&folders] { return folders.defaultDataFolder(); });

@@ -108,7 +108,10 @@ QtShell::QtShell()
                      [this] { guarded([this] { m_application->selectionChanged(); }); });
 }
 
-QtShell::~QtShell() = default;
+QtShell::~QtShell() {
+    // The application is gone before the shell: events sent while the widgets go must not reach it.
+    attach(nullptr);
+}
 
 void QtShell::attach(Application* application) {
     m_application = application;

@@ -27,6 +27,8 @@ Win32Shell* shellOf(HWND window) {
 Win32Shell::Win32Shell(HINSTANCE instance) : m_instance(instance) {}
 
 Win32Shell::~Win32Shell() {
+    // The application is gone before the shell: messages sent while the windows go must not reach it.
+    m_application = nullptr;
     // A handle already gone makes the call fail harmlessly.
     DestroyWindow(m_renderWindow);
     DestroyWindow(m_listBox);

@@ -15,11 +15,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         shell.createWindows();
         Application app(shell);
         shell.attach(&app);
-        // The shell outlives the application: windows it destroys later must not reach it.
-        struct Detach {
-            Win32Shell& shell;
-            ~Detach() { shell.attach(nullptr); }
-        } detach{shell};
         const std::vector<std::string> args = splitCommandLine(GetCommandLineA());
         app.run(args, &Win32Shell::readRegistryDataFolder, &Win32Shell::defaultDataFolder);
     } catch (const Exception& error) {
