@@ -29,11 +29,13 @@ TEST(CommandLine, DataFolderComesFromTheLineThenTheRegistryThenProgramFiles) {
         ++asked;
         return std::string("C:\\Program Files\\LucasArts\\Star Wars Empire at War\\GameData");
     };
-    EXPECT_EQ(chooseDataFolder({"k.exe", "D:\\Data", "more"}, registry, programFiles), "D:\\Data");
+    const Tokens withFolder = splitCommandLine("k.exe D:\\Data more");
+    const Tokens without = splitCommandLine("k.exe");
+    EXPECT_EQ(chooseDataFolder(withFolder, registry, programFiles), "D:\\Data");
     EXPECT_EQ(asked, 0);
-    EXPECT_EQ(chooseDataFolder({"k.exe"}, registry, programFiles), "C:\\Games\\EaW");
+    EXPECT_EQ(chooseDataFolder(without, registry, programFiles), "C:\\Games\\EaW");
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(chooseDataFolder({"k.exe"}, none, programFiles),
+    EXPECT_EQ(chooseDataFolder(without, none, programFiles),
               "C:\\Program Files\\LucasArts\\Star Wars Empire at War\\GameData");
     EXPECT_EQ(asked, 3);
 }

@@ -4,55 +4,44 @@
 
 namespace {
 
-// Counts live references in the style of our own objects or of COM objects.
+// Counts references in the style of our own objects or of COM objects. The test owns the memory;
+// `released` counts the times the last reference went.
 struct Counter {
     int references = 1;
-    int* destroyed;
-    explicit Counter(int* d) : destroyed(d) {}
+    int released = 0;
 };
 
 struct Lower : Counter {
-    using Counter::Counter;
     void addRef() { ++references; }
-    void release() {
-        if (--references == 0) {
-            ++*destroyed;
-            delete this;
-        }
-    }
+    void release() { released += --references == 0; }
 };
 
 struct Upper : Counter {
-    using Counter::Counter;
     unsigned long AddRef() { return static_cast<unsigned long>(++references); }
     unsigned long Release() {
-        const int left = --references;
-        if (left == 0) {
-            ++*destroyed;
-            delete this;
-        }
-        return static_cast<unsigned long>(left);
+        released += --references == 0;
+        return static_cast<unsigned long>(references);
     }
 };
 
 template <class T>
 void checkOwnership() {
-    int destroyed = 0;
+    T object;
     {
-        RefPtr<T> a = RefPtr<T>::adopt(new T(&destroyed));
-        EXPECT_EQ(a->references, 1);
+        RefPtr<T> a = RefPtr<T>::adopt(&object);
         {
             RefPtr<T> b = a;
-            EXPECT_EQ(a->references, 2);
+            EXPECT_EQ(object.references, 2);
             RefPtr<T> c = std::move(b);
             EXPECT_FALSE(b);
-            EXPECT_EQ(a->references, 2);
+            EXPECT_EQ(object.references, 2);
         }
-        EXPECT_EQ(a->references, 1);
-        a = a; // self-assignment keeps the one reference
-        EXPECT_EQ(a->references, 1);
+        EXPECT_EQ(object.references, 1);
+        const RefPtr<T>& same = a;
+        a = same; // assigning the pointer to itself keeps the one reference
+        EXPECT_EQ(object.references, 1);
     }
-    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(object.released, 1);
 }
 
 } // namespace
@@ -62,29 +51,19 @@ TEST(RefPtr, CopiesAddAndDestructionReleasesForBothSpellings) {
     checkOwnership<Upper>();
 }
 
-TEST(RefPtr, PutReleasesWhatItHeldBeforeTheSlotIsRefilled) {
-    int destroyed = 0;
-    RefPtr<Upper> p = RefPtr<Upper>::adopt(new Upper(&destroyed));
+TEST(RefPtr, PutShareAndDetachHandOverExactlyOneReference) {
+    Upper first, second;
+    RefPtr<Upper> p = RefPtr<Upper>::adopt(&first);
     Upper** slot = p.put();
-    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(first.released, 1);
     EXPECT_EQ(*slot, nullptr);
-    *slot = new Upper(&destroyed); // a creation call hands over one reference
-    p.reset();
-    EXPECT_EQ(destroyed, 2);
-}
-
-TEST(RefPtr, ShareAddsAReferenceAndDetachHandsOneOver) {
-    int destroyed = 0;
-    auto* raw = new Lower(&destroyed);
+    *slot = &second; // a creation call hands over one reference
     {
-        RefPtr<Lower> shared = RefPtr<Lower>::share(raw);
-        EXPECT_EQ(raw->references, 2);
+        RefPtr<Upper> shared = RefPtr<Upper>::share(&second);
+        EXPECT_EQ(second.references, 2);
     }
-    EXPECT_EQ(raw->references, 1);
-    RefPtr<Lower> owner = RefPtr<Lower>::adopt(raw);
-    Lower* handed = owner.detach();
-    EXPECT_FALSE(owner);
-    EXPECT_EQ(destroyed, 0);
-    handed->release();
-    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(p.detach(), &second);
+    EXPECT_FALSE(p);
+    EXPECT_EQ(second.references, 1);
+    EXPECT_EQ(second.released, 0);
 }
