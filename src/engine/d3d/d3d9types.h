@@ -170,6 +170,14 @@ struct D3DLIGHT9 {
     float Phi;
 };
 
+struct D3DMATERIAL9 {
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Ambient;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Emissive;
+    float Power;
+};
+
 struct D3DRECT {
     std::int32_t x1;
     std::int32_t y1;
