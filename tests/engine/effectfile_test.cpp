@@ -47,9 +47,9 @@ TEST(EffectFile, ReadsOurEffectsParametersTechniquesAndShaders) {
         }
         int vertexShaders = 0;
         int pixelShaders = 0;
-        for (const auto& r : file.resources) {
-            vertexShaders += r.usage == 0 && firstWord(r.data) == 0xFFFE0200;
-            pixelShaders += r.usage == 0 && firstWord(r.data) == 0xFFFF0200;
+        for (const auto& [id, data] : file.objects) {
+            vertexShaders += firstWord(data) == 0xFFFE0200;
+            pixelShaders += firstWord(data) == 0xFFFF0200;
         }
         EXPECT_EQ(vertexShaders, static_cast<int>(file.techniques[0].passes.size())) << name;
         EXPECT_EQ(pixelShaders, static_cast<int>(file.techniques[0].passes.size())) << name;

@@ -1,9 +1,9 @@
 #include "engine/gl/effectfile.h"
 
-#include <map>
-#include <set>
+#include "engine/gl/effectstates.h"
+
+#include <cstdio>
 #include <stdexcept>
-#include <tuple>
 
 namespace {
 
@@ -12,13 +12,14 @@ constexpr std::uint32_t kNone = 0xFFFFFFFF;
 constexpr std::size_t kPoolStart = 8;
 constexpr int kMaxStructDepth = 8;
 
-constexpr std::uint32_t kClassScalar = 0;
 constexpr std::uint32_t kClassVector = 1;
+constexpr std::uint32_t kClassScalar = 0;
 constexpr std::uint32_t kClassMatrixRows = 2;
 constexpr std::uint32_t kClassMatrixColumns = 3;
 constexpr std::uint32_t kClassObject = 4;
 constexpr std::uint32_t kClassStruct = 5;
 constexpr std::uint32_t kTypeBool = 1;
+constexpr std::uint32_t kTypeInt = 2;
 constexpr std::uint32_t kTypeFloat = 3;
 constexpr std::uint32_t kTypeString = 4;
 constexpr std::uint32_t kTypeTexture = 5;
@@ -27,30 +28,26 @@ constexpr std::uint32_t kTypeSampler = 10;
 constexpr std::uint32_t kTypeSamplerCube = 14;
 constexpr std::uint32_t kTypePixelShader = 15;
 constexpr std::uint32_t kTypeVertexShader = 16;
-constexpr std::uint32_t kFirstSamplerState = 0xA0;
-constexpr std::uint32_t kLastSamplerState = 0xB1;
-constexpr std::uint32_t kVertexShaderState = 0x92;
-constexpr std::uint32_t kPixelShaderState = 0x93;
 constexpr std::uint32_t kUsageObject = 0;
 constexpr std::uint32_t kUsageParameterName = 1;
+constexpr std::uint32_t kUsageArraySelector = 2;
 
 struct Invalid : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-bool isShader(const EffectFile::Type& t) {
-    return t.klass == kClassObject && (t.type == kTypePixelShader || t.type == kTypeVertexShader);
+std::string hex(std::uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", v);
+    return text;
 }
 
-// What an object holds, with textures of every shape one kind and samplers another.
-std::uint32_t objectKind(std::uint32_t type) {
-    if (type >= kTypeTexture && type <= kTypeTextureCube) {
-        return kTypeTexture;
-    }
-    if (type >= kTypeSampler && type <= kTypeSamplerCube) {
-        return kTypeSampler;
-    }
-    return type;
+bool isSampler(const EffectFile::Type& t) {
+    return t.type >= kTypeSampler && t.type <= kTypeSamplerCube;
+}
+
+bool isTexture(const EffectFile::Type& t) {
+    return t.type >= kTypeTexture && t.type <= kTypeTextureCube;
 }
 
 // Reads little-endian words from a stretch of the file, every read checked against its end.
@@ -68,13 +65,11 @@ public:
     }
     // count items of itemBytes each must fit from at on; checked before any of them is read.
     void require(std::size_t at, std::uint64_t count, std::uint64_t itemBytes) const {
-        if (at > m_size || count * itemBytes > m_size - at ||
-            (itemBytes != 0 && count > (m_size - at) / itemBytes)) {
+        if (at > m_size || (itemBytes != 0 && count > (m_size - at) / itemBytes)) {
             throw Invalid("effect file: a count is larger than the file");
         }
     }
     const std::uint8_t* at(std::size_t offset) const { return m_bytes + offset; }
-    std::size_t size() const { return m_size; }
 
 private:
     const std::uint8_t* m_bytes;
@@ -83,7 +78,8 @@ private:
 
 class Parser {
 public:
-    Parser(const Reader& file, std::size_t poolSize) : m_file(file), m_poolSize(poolSize) {}
+    Parser(const Reader& file, std::size_t poolSize, std::uint32_t objectCount)
+        : m_file(file), m_poolSize(poolSize), m_objectCount(objectCount) {}
 
     // A word of the pool at a pool offset.
     std::uint32_t poolWord(std::uint64_t offset) const {
@@ -145,26 +141,29 @@ public:
             }
             for (std::uint32_t i = 0; i < members; ++i) {
                 t.members.push_back(type(end, end, depth + 1));
-                // Their values are counted a number per component; the object ids and nested
-                // values the shader library would read besides are refused rather than checked.
-                if (t.members.back().klass >= kClassObject) {
-                    throw Invalid("effect file: a structure holding objects or structures");
+                // Values are counted a number per component; object ids inside structures are
+                // not offered.
+                if (t.members.back().klass == kClassObject) {
+                    throw Invalid("effect file: a structure holding objects");
                 }
             }
             break;
         }
         default:
-            throw Invalid("effect file: a type of unknown class");
+            throw Invalid("effect file: a type of unknown class " + hex(t.klass));
         }
         if (t.rows > 4 || t.columns > 4) {
             throw Invalid("effect file: a numeric type larger than 4 x 4");
         }
-        // The shader library asserts on a type its class does not take.
         if (t.klass <= kClassMatrixColumns && (t.type < kTypeBool || t.type > kTypeFloat)) {
             throw Invalid("effect file: a number of a type that is no number");
         }
         if (t.klass == kClassObject && (t.type < kTypeString || t.type > kTypeVertexShader)) {
             throw Invalid("effect file: an object of a type that is no object");
+        }
+        // Arrays are bounded by the pool their values take at least a word each of.
+        if (t.elements > m_poolSize / 4) {
+            throw Invalid("effect file: an array with more elements than its pool holds");
         }
         return t;
     }
@@ -174,79 +173,181 @@ public:
         return type(offset, end, 0);
     }
 
-    // The words of a value of type t at offset: numbers, or one object id per element.
-    std::vector<std::uint32_t> value(const EffectFile::Type& t, std::uint32_t offset,
-                                     std::uint32_t objectCount) {
-        const std::uint64_t elements = t.elements == 0 ? 1 : t.elements;
-        std::uint64_t words = 0;
-        if (t.klass == kClassObject) {
-            words = elements;
-        } else if (t.klass == kClassStruct) {
-            words = 0;
-            for (const EffectFile::Type& m : t.members) {
-                words +=
-                    (m.elements == 0 ? 1 : m.elements) * (m.klass == kClassObject ? 1 : m.rows * m.columns);
-            }
-            words *= elements;
-        } else {
-            words = elements * t.rows * t.columns;
+    // Words of one element of a numeric type.
+    static std::uint64_t numericWords(const EffectFile::Type& t) {
+        if (t.klass != kClassStruct) {
+            return std::uint64_t{t.rows} * t.columns;
         }
+        std::uint64_t words = 0;
+        for (const EffectFile::Type& m : t.members) {
+            words += (m.elements == 0 ? 1 : m.elements) * numericWords(m);
+        }
+        return words;
+    }
+
+    // The words of a value of type t at offset: numbers, or one object id per element. Samplers
+    // are read by sampler().
+    std::vector<std::uint32_t> value(const EffectFile::Type& t, std::uint64_t offset) const {
+        const std::uint64_t elements = t.elements == 0 ? 1 : t.elements;
+        const std::uint64_t words = t.klass == kClassObject ? elements : elements * numericWords(t);
         if (words > m_poolSize / 4) {
             throw Invalid("effect file: a value larger than its pool");
         }
         std::vector<std::uint32_t> v;
+        v.reserve(static_cast<std::size_t>(words));
         for (std::uint64_t i = 0; i < words; ++i) {
-            v.push_back(poolWord(std::uint64_t{offset} + 4 * i));
+            v.push_back(poolWord(offset + 4 * i));
         }
         if (t.klass == kClassObject) {
             for (const std::uint32_t id : v) {
-                if (id >= objectCount) {
+                if (id >= m_objectCount) {
                     throw Invalid("effect file: an object id past the object count");
                 }
-                claim(id, t.type);
             }
         }
         return v;
     }
 
-    // Records what object id holds (0 is none); the shader library keeps one record per object,
-    // which two kinds would overwrite with each other's.
-    void claim(std::uint32_t id, std::uint32_t type) {
-        if (id == 0) {
-            return;
+    // The states of a sampler at offset: a count, then state records inline; its end goes to end.
+    std::vector<EffectFile::State> sampler(std::uint64_t offset, std::uint64_t& end, int depth) const {
+        const std::uint32_t count = poolWord(offset);
+        if (count > m_poolSize / 16) {
+            throw Invalid("effect file: a sampler with more states than its pool holds");
         }
-        const auto [known, fresh] = m_objectKinds.emplace(id, objectKind(type));
-        if (!fresh && known->second != objectKind(type)) {
-            throw Invalid("effect file: an object taken for two kinds of object");
+        std::vector<EffectFile::State> states;
+        for (std::uint32_t s = 0; s < count; ++s) {
+            const std::uint64_t record = offset + 4 + 16 * std::uint64_t{s};
+            states.push_back(state(poolWord(record), poolWord(record + 4), poolWord(record + 8),
+                                   poolWord(record + 12), depth + 1));
         }
+        end = offset + 4 + 16 * std::uint64_t{count};
+        return states;
+    }
+
+    // The samplers of a sampler parameter: one per element, one after another.
+    std::vector<std::vector<EffectFile::State>> samplers(const EffectFile::Type& t,
+                                                         std::uint64_t offset) const {
+        std::vector<std::vector<EffectFile::State>> all;
+        const std::uint32_t elements = t.elements == 0 ? 1 : t.elements;
+        for (std::uint32_t i = 0; i < elements; ++i) {
+            all.push_back(sampler(offset, offset, 0));
+        }
+        return all;
     }
 
     EffectFile::State state(std::uint32_t operation, std::uint32_t index, std::uint32_t typeOffset,
-                            std::uint32_t valueOffset, std::uint32_t objectCount) {
+                            std::uint32_t valueOffset, int depth) const {
+        const EffectStates::Entry* entry = EffectStates::find(operation);
+        if (entry == nullptr) {
+            throw Invalid("effect file: a state of unknown operation " + hex(operation));
+        }
         EffectFile::State s;
         s.operation = operation;
         s.index = index;
         s.type = type(typeOffset);
-        if (s.type.klass == kClassStruct ||
-            (s.type.type >= kTypeSampler && s.type.type <= kTypeSamplerCube)) {
+        if (s.type.klass == kClassStruct) {
             throw Invalid("effect file: a state of a type no state takes");
         }
-        // The shader library binds what these states hold as shaders of their kind.
-        if ((operation == kVertexShaderState && !(isShader(s.type) && s.type.type == kTypeVertexShader)) ||
-            (operation == kPixelShaderState && !(isShader(s.type) && s.type.type == kTypePixelShader))) {
-            throw Invalid("effect file: a shader state that holds no shader of its kind");
+        using Kind = EffectStates::Kind;
+        if (isSampler(s.type)) {
+            // A sampler given in place, for the pass state that sets a whole sampler.
+            if (entry->kind != Kind::Sampler || depth > 0 || s.type.elements != 0) {
+                throw Invalid("effect file: a sampler in a state that takes none");
+            }
+            std::uint64_t end = 0;
+            s.sampler = sampler(valueOffset, end, depth);
+            return s;
         }
-        s.value = value(s.type, valueOffset, objectCount);
+        // Shader and texture states hold an object of their kind, or the number 0 for none.
+        const std::uint32_t wanted = entry->kind == Kind::VertexShader  ? kTypeVertexShader
+                                     : entry->kind == Kind::PixelShader ? kTypePixelShader
+                                     : entry->kind == Kind::Texture     ? kTypeTexture
+                                                                        : 0;
+        s.value = value(s.type, valueOffset);
+        if (wanted != 0) {
+            const bool object = s.type.klass == kClassObject &&
+                                (wanted == kTypeTexture ? isTexture(s.type) : s.type.type == wanted);
+            const bool none = s.type.klass != kClassObject && s.type.type == kTypeInt &&
+                              s.value.size() == 1 && s.value[0] == 0;
+            if ((!object && !none) || s.value.size() != 1) {
+                throw Invalid("effect file: a " + std::string(entry->name) +
+                              " state that holds no object of its kind");
+            }
+        } else if (s.type.klass == kClassObject) {
+            throw Invalid("effect file: an object in a state that takes a number");
+        }
         return s;
     }
 
 private:
     const Reader& m_file;
     std::size_t m_poolSize;
-    std::map<std::uint32_t, std::uint32_t> m_objectKinds;
+    std::uint32_t m_objectCount;
 };
 
+// The NUL-terminated text at the start of bytes, which must hold its terminator.
+std::string text(const std::uint8_t* bytes, std::size_t size, const char* what) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (bytes[i] == 0) {
+            return std::string(reinterpret_cast<const char*>(bytes), i);
+        }
+    }
+    throw Invalid(std::string("effect file: ") + what + " without its terminator");
+}
+
+// Gives a state the resource that completes it: shader code, an expression, or a parameter's name.
+void attach(EffectFile& file, EffectFile::State& state, std::uint32_t usage, const std::uint8_t* data,
+            std::uint32_t size) {
+    const EffectStates::Kind kind = EffectStates::find(state.operation)->kind;
+    const bool shaderState =
+        kind == EffectStates::Kind::VertexShader || kind == EffectStates::Kind::PixelShader;
+    switch (usage) {
+    case kUsageObject:
+        if (shaderState && state.type.klass == kClassObject) {
+            // The code of the shader object the state names.
+            file.objects[state.value.at(0)].assign(data, data + size);
+        } else if (state.type.klass != kClassObject && state.sampler.empty() && !shaderState &&
+                   kind != EffectStates::Kind::Texture) {
+            state.source = EffectFile::Source::Expression;
+            state.code.assign(data, data + size);
+        } else {
+            throw Invalid("effect file: code for a state that takes none");
+        }
+        break;
+    case kUsageParameterName:
+        state.source = EffectFile::Source::Parameter;
+        state.parameter = text(data, size, "a parameter's name");
+        break;
+    case kUsageArraySelector: {
+        // The name's length (its own word included), the name, a word, then the index expression.
+        if (size < 4) {
+            throw Invalid("effect file: an array selector without its name");
+        }
+        const std::uint32_t nameEnd = std::uint32_t{data[0]} | std::uint32_t{data[1]} << 8 |
+                                      std::uint32_t{data[2]} << 16 | std::uint32_t{data[3]} << 24;
+        if (nameEnd < 4 || nameEnd > size - 4) {
+            throw Invalid("effect file: an array selector whose name runs past it");
+        }
+        state.source = EffectFile::Source::ArraySelector;
+        state.parameter = text(data + 4, nameEnd - 4, "an array selector's name");
+        state.code.assign(data + nameEnd + 4, data + size);
+        break;
+    }
+    default:
+        throw Invalid("effect file: a resource of unknown usage " + hex(usage));
+    }
+}
+
 } // namespace
+
+int EffectFile::parameterNamed(const std::string& name) const {
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        if (parameters[i].type.name == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
 
 // Layout, little-endian words; pool offsets count from file offset 8:
 //
@@ -257,9 +358,11 @@ private:
 //            techniques: name, annotation count, pass count, annotation pairs, passes:
 //              name, annotation count, state count, annotation pairs, states:
 //              operation, index, type, value
-//            string count, resource count
-//            strings: object id, size, bytes padded to 4
-//            resources: technique, index, element, state, usage, size, bytes padded to 4
+//            object count n, resource count
+//            n objects: id, size, bytes padded to 4 (strings and the code of shader variables)
+//            resources: technique (0xFFFFFFFF: index names a parameter), index (pass or
+//              parameter), element, state, usage (0 code, 1 a parameter's name, 2 an array
+//              selector), size, bytes padded to 4
 bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& file, std::string& error) {
     file = EffectFile{};
     try {
@@ -271,54 +374,46 @@ bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& f
         if (poolSize > size - kPoolStart) {
             throw Invalid("effect file: the pool runs past the end");
         }
-        Parser pool(in, poolSize);
         std::size_t at = kPoolStart + poolSize;
         const std::uint32_t parameterCount = in.word(at);
         const std::uint32_t techniqueCount = in.word(at + 4);
         file.objectCount = in.word(at + 12);
+        const Parser pool(in, poolSize, file.objectCount);
         at += 16;
 
         auto annotations = [&](std::uint32_t count) {
             in.require(at, count, 8);
+            std::vector<Annotation> list;
             for (std::uint32_t i = 0; i < count; ++i) {
-                pool.value(pool.type(in.word(at)), in.word(at + 4), file.objectCount);
+                Annotation a;
+                a.type = pool.type(in.word(at));
+                if (isSampler(a.type)) {
+                    throw Invalid("effect file: a sampler as an annotation");
+                }
+                a.value = pool.value(a.type, in.word(at + 4));
+                list.push_back(std::move(a));
                 at += 8;
             }
+            return list;
         };
 
         in.require(at, parameterCount, 16);
         for (std::uint32_t i = 0; i < parameterCount; ++i) {
             Parameter p;
             p.type = pool.type(in.word(at));
-            // Shaders' constants are looked up by name among the parameters.
+            // Parameters are found by name: by states, by shaders' constants and by callers.
             if (p.type.name.empty()) {
                 throw Invalid("effect file: a parameter without a name");
             }
             const std::uint32_t valueOffset = in.word(at + 4);
-            p.annotations = in.word(at + 12);
+            const std::uint32_t annotationCount = in.word(at + 12);
             at += 16;
-            if (p.type.type >= kTypeSampler && p.type.type <= kTypeSamplerCube) {
-                // A sampler's value is its state count and the states, inline in the pool.
-                const std::uint32_t states = pool.poolWord(valueOffset);
-                if (states > poolSize / 16) {
-                    throw Invalid("effect file: a sampler with more states than its pool holds");
-                }
-                for (std::uint32_t s = 0; s < states; ++s) {
-                    const std::uint64_t record = std::uint64_t{valueOffset} + 4 + 16 * std::uint64_t{s};
-                    p.samplerStates.push_back(pool.state(pool.poolWord(record), pool.poolWord(record + 4),
-                                                         pool.poolWord(record + 8),
-                                                         pool.poolWord(record + 12), file.objectCount));
-                    // The shader library frees a state's value by its kind, which it takes from
-                    // this range: another operation has its value leak.
-                    const std::uint32_t operation = p.samplerStates.back().operation;
-                    if (operation < kFirstSamplerState || operation > kLastSamplerState) {
-                        throw Invalid("effect file: a sampler state that is none");
-                    }
-                }
+            if (isSampler(p.type)) {
+                p.samplers = pool.samplers(p.type, valueOffset);
             } else {
-                p.value = pool.value(p.type, valueOffset, file.objectCount);
+                p.value = pool.value(p.type, valueOffset);
             }
-            annotations(p.annotations);
+            p.annotations = annotations(annotationCount);
             file.parameters.push_back(std::move(p));
         }
 
@@ -329,7 +424,7 @@ bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& f
             const std::uint32_t techniqueAnnotations = in.word(at + 4);
             const std::uint32_t passCount = in.word(at + 8);
             at += 12;
-            annotations(techniqueAnnotations);
+            technique.annotations = annotations(techniqueAnnotations);
             in.require(at, passCount, 12);
             for (std::uint32_t p = 0; p < passCount; ++p) {
                 Pass pass;
@@ -337,11 +432,11 @@ bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& f
                 const std::uint32_t passAnnotations = in.word(at + 4);
                 const std::uint32_t stateCount = in.word(at + 8);
                 at += 12;
-                annotations(passAnnotations);
+                pass.annotations = annotations(passAnnotations);
                 in.require(at, stateCount, 16);
                 for (std::uint32_t s = 0; s < stateCount; ++s) {
-                    pass.states.push_back(pool.state(in.word(at), in.word(at + 4), in.word(at + 8),
-                                                     in.word(at + 12), file.objectCount));
+                    pass.states.push_back(
+                        pool.state(in.word(at), in.word(at + 4), in.word(at + 8), in.word(at + 12), 0));
                     at += 16;
                 }
                 technique.passes.push_back(std::move(pass));
@@ -349,111 +444,60 @@ bool EffectFile::read(const std::uint8_t* bytes, std::size_t size, EffectFile& f
             file.techniques.push_back(std::move(technique));
         }
 
-        const std::uint32_t stringCount = in.word(at);
+        const std::uint32_t objectEntries = in.word(at);
         const std::uint32_t resourceCount = in.word(at + 4);
         at += 8;
         auto padded = [](std::uint64_t n) { return (n + 3) & ~std::uint64_t{3}; };
-        in.require(at, stringCount, 8);
-        for (std::uint32_t i = 0; i < stringCount; ++i) {
+        in.require(at, objectEntries, 8);
+        for (std::uint32_t i = 0; i < objectEntries; ++i) {
             const std::uint32_t id = in.word(at);
             const std::uint32_t bytesCount = in.word(at + 4);
             if (id >= file.objectCount) {
-                throw Invalid("effect file: a string of an object id past the object count");
+                throw Invalid("effect file: an object of an id past the object count");
             }
-            pool.claim(id, kTypeString);
             in.require(at + 8, padded(bytesCount), 1);
+            file.objects[id].assign(in.at(at + 8), in.at(at + 8) + bytesCount);
             at += 8 + static_cast<std::size_t>(padded(bytesCount));
         }
         in.require(at, resourceCount, 24);
-        // The states given shader code: technique (kNone for a parameter), pass or parameter, state.
-        std::set<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> coded;
         for (std::uint32_t i = 0; i < resourceCount; ++i) {
-            Resource r;
-            r.technique = in.word(at);
-            r.index = in.word(at + 4);
-            r.element = in.word(at + 8);
-            r.state = in.word(at + 12);
-            r.usage = in.word(at + 16);
+            const std::uint32_t technique = in.word(at);
+            const std::uint32_t index = in.word(at + 4);
+            const std::uint32_t element = in.word(at + 8);
+            const std::uint32_t stateIndex = in.word(at + 12);
+            const std::uint32_t usage = in.word(at + 16);
             const std::uint32_t bytesCount = in.word(at + 20);
             at += 24;
             in.require(at, padded(bytesCount), 1);
             // The state a resource belongs to must exist: a parameter's sampler state or a pass's.
-            const State* state = nullptr;
-            if (r.technique == kNone) {
-                if (r.index >= file.parameters.size() ||
-                    r.state >= file.parameters[r.index].samplerStates.size()) {
+            State* state = nullptr;
+            if (technique == kNone) {
+                if (index >= file.parameters.size() || file.parameters[index].samplers.empty()) {
+                    throw Invalid("effect file: a resource of a sampler that does not exist");
+                }
+                auto& samplers = file.parameters[index].samplers;
+                const std::size_t e = element == kNone ? 0 : element;
+                if (e >= samplers.size() || stateIndex >= samplers[e].size()) {
                     throw Invalid("effect file: a resource of a sampler state that does not exist");
                 }
-                state = &file.parameters[r.index].samplerStates[r.state];
-            } else if (r.technique >= file.techniques.size() ||
-                       r.index >= file.techniques[r.technique].passes.size() ||
-                       r.state >= file.techniques[r.technique].passes[r.index].states.size()) {
-                throw Invalid("effect file: a resource of a pass state that does not exist");
+                state = &samplers[e][stateIndex];
             } else {
-                state = &file.techniques[r.technique].passes[r.index].states[r.state];
-            }
-            if (r.usage > kUsageParameterName) {
-                throw Invalid("effect file: a resource of an unknown usage");
-            }
-            // A name is copied as it stands and then read up to its terminator; the texture state
-            // of a sampler is what the shader library names by it.
-            if (r.usage == kUsageParameterName) {
-                if (bytesCount == 0 || in.at(at)[bytesCount - 1] != 0) {
-                    throw Invalid("effect file: a parameter name without its terminator");
+                if (technique >= file.techniques.size() ||
+                    index >= file.techniques[technique].passes.size() ||
+                    stateIndex >= file.techniques[technique].passes[index].states.size()) {
+                    throw Invalid("effect file: a resource of a pass state that does not exist");
                 }
-                if (state->type.klass != kClassObject || objectKind(state->type.type) != kTypeTexture) {
-                    throw Invalid("effect file: a parameter name for a state that holds no texture");
-                }
+                state = &file.techniques[technique].passes[index].states[stateIndex];
             }
-            // Code is compiled as a shader of the kind its state holds, whatever the code is; its
-            // version token tells its own kind (0xFFFE vertex, 0xFFFF pixel shader).
-            if (r.usage == kUsageObject) {
-                if (!isShader(state->type)) {
-                    throw Invalid("effect file: shader code for a state that holds no shader");
-                }
-                const std::uint32_t kind = state->type.type == kTypeVertexShader ? 0xFFFE : 0xFFFF;
-                if (bytesCount < 4 ||
-                    (std::uint32_t{in.at(at)[2]} | std::uint32_t{in.at(at)[3]} << 8) != kind) {
-                    throw Invalid("effect file: shader code of another kind than its state");
-                }
-                coded.emplace(r.technique, r.index, r.state);
-            }
-            r.data.assign(in.at(at), in.at(at) + bytesCount);
+            attach(file, *state, usage, in.at(at), bytesCount);
             at += static_cast<std::size_t>(padded(bytesCount));
-            file.resources.push_back(std::move(r));
-        }
-        // A shader state naming an object (id 0 is none) must have its code: the shader library
-        // would draw with a shader it never made.
-        auto needsCode = [](const State& s) {
-            if (!isShader(s.type)) {
-                return false;
-            }
-            for (const std::uint32_t id : s.value) {
-                if (id != 0) {
-                    return true;
-                }
-            }
-            return false;
-        };
-        for (std::uint32_t p = 0; p < file.parameters.size(); ++p) {
-            for (std::uint32_t s = 0; s < file.parameters[p].samplerStates.size(); ++s) {
-                if (needsCode(file.parameters[p].samplerStates[s]) && coded.count({kNone, p, s}) == 0) {
-                    throw Invalid("effect file: a shader state without its code");
-                }
-            }
-        }
-        for (std::uint32_t t = 0; t < file.techniques.size(); ++t) {
-            for (std::uint32_t p = 0; p < file.techniques[t].passes.size(); ++p) {
-                const Pass& pass = file.techniques[t].passes[p];
-                for (std::uint32_t s = 0; s < pass.states.size(); ++s) {
-                    if (needsCode(pass.states[s]) && coded.count({t, p, s}) == 0) {
-                        throw Invalid("effect file: a shader state without its code");
-                    }
-                }
-            }
         }
     } catch (const Invalid& e) {
         error = e.what();
+        file = EffectFile{};
+        return false;
+    } catch (const std::out_of_range&) {
+        error = "effect file: code for a state without an object";
         file = EffectFile{};
         return false;
     }

@@ -1,14 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 // A compiled Direct3D 9 effect file (the fx_2_0 binary form) read into its parameters,
-// techniques, passes, states and attached objects. Every offset, count and size is checked
-// against the file before it is followed, and every type, name and piece of shader code against
-// what it belongs to, so that only files whose layout holds are handed to a shader library that
-// trusts them.
+// techniques, passes, states and objects. Every offset, count and size is checked against the
+// file before it is followed, and every name and piece of code against what it belongs to.
 class EffectFile {
 public:
     struct Type {
@@ -22,44 +21,57 @@ public:
         std::vector<Type> members;
     };
 
+    // Where a state's value comes from when its pass runs.
+    enum class Source {
+        Constant,      // value, as the file gives it
+        Expression,    // code, an expression over the parameters
+        Parameter,     // the current value of the parameter named
+        ArraySelector, // the element of the parameter named that code's expression selects
+    };
+
     struct State {
         std::uint32_t operation = 0;
         std::uint32_t index = 0;
         Type type;
-        std::vector<std::uint32_t> value; // the value's words (numbers' bits, or object ids)
+        std::vector<std::uint32_t> value; // numbers' bits, or object ids
+        std::vector<State> sampler;       // the states of a sampler given in place
+        Source source = Source::Constant;
+        std::string parameter;
+        std::vector<std::uint8_t> code;
+    };
+
+    struct Annotation {
+        Type type;
+        std::vector<std::uint32_t> value;
     };
 
     struct Parameter {
         Type type;
-        std::vector<std::uint32_t> value; // numbers' bits or object ids; empty for samplers
-        std::vector<State> samplerStates;
-        std::uint32_t annotations = 0;
+        std::vector<std::uint32_t> value;         // numbers' bits or object ids; empty for samplers
+        std::vector<std::vector<State>> samplers; // a sampler's states, per element
+        std::vector<Annotation> annotations;
     };
 
     struct Pass {
         std::string name;
+        std::vector<Annotation> annotations;
         std::vector<State> states;
     };
 
     struct Technique {
         std::string name;
+        std::vector<Annotation> annotations;
         std::vector<Pass> passes;
-    };
-
-    struct Resource {
-        std::uint32_t technique = 0; // 0xFFFFFFFF: index names a parameter
-        std::uint32_t index = 0;
-        std::uint32_t element = 0;
-        std::uint32_t state = 0;
-        std::uint32_t usage = 0; // 0 the object itself, 1 the name of a parameter
-        std::vector<std::uint8_t> data;
     };
 
     std::uint32_t objectCount = 0;
     std::vector<Parameter> parameters;
     std::vector<Technique> techniques;
-    std::vector<Resource> resources;
+    // The bytes of objects by id: strings, and the code of shaders.
+    std::map<std::uint32_t, std::vector<std::uint8_t>> objects;
 
     // Reads bytes into file; false with the reason in error when the layout does not hold.
     static bool read(const std::uint8_t* bytes, std::size_t size, EffectFile& file, std::string& error);
+    // The index of the top-level parameter of that name, or -1.
+    int parameterNamed(const std::string& name) const;
 };

@@ -1,21 +1,21 @@
 #include "engine/gl/gldevice.h"
 
+#include "engine/gl/fixedfunctionshaders.h"
 #include "engine/gl/glbuffer.h"
+#include "engine/gl/glshader.h"
 #include "engine/gl/gltexture.h"
 #include "engine/gl/glvertexdeclaration.h"
 #include "engine/gl/opengl.h"
 
-#include <mojoshader.h>
-
+#include <algorithm>
 #include <cstring>
-#include <stdexcept>
 #include <string>
 
 using namespace d3d;
 
 namespace {
 
-// Render state numbers of Direct3D 9 that effect passes and the renderer set.
+// Render states of Direct3D 9 that reach OpenGL or the fixed-function pipeline.
 enum : DWORD {
     kZEnable = 7,
     kFillMode = 8,
@@ -28,10 +28,41 @@ enum : DWORD {
     kAlphaRef = 24,
     kAlphaFunc = 25,
     kAlphaBlendEnable = 27,
+    kSpecularEnable = 29,
+    kTextureFactor = 60,
     kLighting = 137,
+    kAmbient = 139,
+    kColorVertex = 141,
+    kLocalViewer = 142,
+    kNormalizeNormals = 143,
+    kDiffuseMaterialSource = 145,
+    kSpecularMaterialSource = 146,
+    kAmbientMaterialSource = 147,
+    kEmissiveMaterialSource = 148,
     kColorWriteEnable = 168,
     kBlendOp = 171,
 };
+
+// Texture stage states (D3DTEXTURESTAGESTATETYPE).
+enum : DWORD {
+    kColorOp = 1,
+    kColorArg1 = 2,
+    kColorArg2 = 3,
+    kAlphaOp = 4,
+    kAlphaArg1 = 5,
+    kAlphaArg2 = 6,
+    kTexCoordIndex = 11,
+    kColorArg0 = 26,
+    kAlphaArg0 = 27,
+    kResultArg = 28,
+};
+
+// Sampler states (D3DSAMPLERSTATETYPE).
+enum : DWORD { kAddressU = 1, kAddressV = 2, kMagFilter = 5, kMinFilter = 6, kMipFilter = 7 };
+
+// Transform states (D3DTRANSFORMSTATETYPE) and vertex element usages (D3DDECLUSAGE).
+enum : DWORD { kView = 2, kProjection = 3, kWorld = 256 };
+enum : unsigned { kUsagePosition = 0, kUsageNormal = 3, kUsageTexcoord = 5, kUsageColor = 10 };
 
 GLenum blendFactor(DWORD blend) {
     switch (blend) {
@@ -125,11 +156,9 @@ GLint minification(DWORD min, DWORD mip, bool hasMips) {
     return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
 }
 
-// Direct3D 9 samples a pixel at its corner where OpenGL samples at its centre. Every vertex
-// shader the translator hands to OpenGL gets a last step that moves the position by half a pixel
-// right and down (the offset a uniform set for each draw), so that the same pixels are covered.
-// The translator takes OpenGL's functions from lookup(), which hands it this wrapper of
-// glShaderSource.
+// Direct3D 9 samples a pixel at its corner where OpenGL samples at its centre. Every vertex stage
+// gets a last step that moves the position by half a pixel right and down (the offset a uniform
+// set for each draw), so that the same pixels are covered.
 constexpr const char kOffsetUniform[] = "kestrinHalfPixel";
 // The step falls short of half a pixel by 1/256 of one (the finest step rasterizers snap to): an
 // edge through pixel centres then lies just before them rather than on them, so that the pixels on
@@ -137,52 +166,78 @@ constexpr const char kOffsetUniform[] = "kestrinHalfPixel";
 // rule has it. Exactly on the centres, OpenGL's own tie rule would decide, and it leaves out the
 // top edge's row and draws the bottom edge's.
 constexpr float kHalfPixelShort = 1.0f / 256.0f;
-PFNGLSHADERSOURCEPROC realShaderSource = nullptr;
 
-void APIENTRY shaderSourceWithOffset(GLuint shader, GLsizei count, const GLchar* const* strings,
-                                     const GLint* lengths) {
-    std::string source;
-    for (GLsizei i = 0; i < count; ++i) {
-        if (lengths != nullptr && lengths[i] >= 0) {
-            source.append(strings[i], static_cast<std::size_t>(lengths[i]));
-        } else {
-            source.append(strings[i]);
-        }
-    }
+std::string withHalfPixelStep(const std::string& source) {
     const std::string entry = "void main()";
     const std::size_t main = source.find(entry);
-    if (source.find("gl_Position") != std::string::npos && main != std::string::npos) {
-        source.replace(main, entry.size(), "void translatedMain()");
-        source += std::string("\nuniform vec2 ") + kOffsetUniform +
-                  ";\nvoid main()\n{\n\ttranslatedMain();\n\tgl_Position.xy += " + kOffsetUniform +
-                  " * gl_Position.w;\n}\n";
+    if (main == std::string::npos) {
+        return source;
     }
-    const GLchar* text = source.c_str();
-    realShaderSource(shader, 1, &text, nullptr);
+    std::string s = source;
+    s.replace(main, entry.size(), "void translatedMain()");
+    s += std::string("\nuniform vec2 ") + kOffsetUniform + ";\nvoid main()\n{\n\ttranslatedMain();\n" +
+         "\tgl_Position.xy += " + kOffsetUniform + " * gl_Position.w;\n}\n";
+    return s;
 }
 
-void* MOJOSHADERCALL lookup(const char* name, void* data) {
-    void* found = static_cast<GlSurface*>(data)->procAddress(name);
-    if (found != nullptr && std::strcmp(name, "glShaderSource") == 0) {
-        realShaderSource = reinterpret_cast<PFNGLSHADERSOURCEPROC>(found);
-        return reinterpret_cast<void*>(&shaderSourceWithOffset);
-    }
-    return found;
-}
-
-// Size in floats of a vertex element type, 0 for types not read.
+// Size in floats of a vertex element type (FLOAT1 .. FLOAT4), 0 for types not read.
 int floatCount(std::uint8_t type) {
-    switch (type) {
-    case 0:
-        return 1; // FLOAT1
-    case 1:
-        return 2; // FLOAT2
-    case 2:
-        return 3; // FLOAT3
-    case 3:
-        return 4; // FLOAT4
-    default:
+    return type <= 3 ? type + 1 : 0;
+}
+
+GLuint compile(GLenum kind, const std::string& source, std::string& log) {
+    const GLuint shader = glCreateShader(kind);
+    const GLchar* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok != GL_TRUE) {
+        char buffer[1024] = {};
+        glGetShaderInfoLog(shader, sizeof buffer, nullptr, buffer);
+        log = buffer;
+        glDeleteShader(shader);
         return 0;
+    }
+    return shader;
+}
+
+template <class T>
+void copyRegisters(std::vector<T>& file, unsigned perRegister, UINT start, const T* values, UINT registers) {
+    const std::size_t total = file.size() / perRegister;
+    if (values == nullptr || start >= total) {
+        return;
+    }
+    const std::size_t count = std::min<std::size_t>(registers, total - start);
+    std::copy(values, values + count * perRegister,
+              file.begin() + static_cast<std::ptrdiff_t>(start * perRegister));
+}
+
+void upload(const GlslStage::Constants& c, GLint location, const std::vector<float>& floats,
+            const std::vector<std::int32_t>& ints, const std::vector<std::int32_t>& bools) {
+    if (location < 0) {
+        return;
+    }
+    const unsigned per = c.set == GlslStage::Registers::Bool ? 1 : 4;
+    const std::size_t size = c.set == GlslStage::Registers::Float4 ? floats.size()
+                             : c.set == GlslStage::Registers::Int4 ? ints.size()
+                                                                   : bools.size();
+    const std::size_t total = size / per;
+    if (c.firstRegister >= total) {
+        return;
+    }
+    const auto count = static_cast<GLsizei>(std::min<std::size_t>(c.count, total - c.firstRegister));
+    const std::size_t at = std::size_t{c.firstRegister} * per;
+    switch (c.set) {
+    case GlslStage::Registers::Float4:
+        glUniform4fv(location, count, floats.data() + at);
+        break;
+    case GlslStage::Registers::Int4:
+        glUniform4iv(location, count, ints.data() + at);
+        break;
+    case GlslStage::Registers::Bool:
+        glUniform1iv(location, count, bools.data() + at);
+        break;
     }
 }
 
@@ -190,38 +245,17 @@ int floatCount(std::uint8_t type) {
 
 GlDevice::GlDevice(GlSurface& surface, const D3DPRESENT_PARAMETERS& parameters) : m_surface(surface) {
     m_surface.makeCurrent();
-    // GLSL, whose source the half-pixel step is added to (the translator would rather hand
-    // SPIR-V to a driver that takes it).
-    const char* available[16] = {};
-    const int count =
-        MOJOSHADER_glAvailableProfiles(lookup, &m_surface, available, 16, nullptr, nullptr, nullptr);
-    for (const char* wanted : {MOJOSHADER_PROFILE_GLSL120, MOJOSHADER_PROFILE_GLSL}) {
-        for (int i = 0; i < count && i < 16 && m_shaderContext == nullptr; ++i) {
-            if (std::strcmp(available[i], wanted) == 0) {
-                m_shaderContext =
-                    MOJOSHADER_glCreateContext(wanted, lookup, &m_surface, nullptr, nullptr, nullptr);
-            }
-        }
-    }
-    if (m_shaderContext == nullptr) {
-        throw std::runtime_error(std::string("the shader translator cannot run on this OpenGL: ") +
-                                 MOJOSHADER_glGetError());
-    }
-    MOJOSHADER_glMakeContextCurrent(m_shaderContext);
     glGenSamplers(kSamplers, m_samplerObjects.data());
     takeSize(parameters);
 }
 
 GlDevice::~GlDevice() {
     makeCurrent();
+    glUseProgram(0);
+    for (auto& entry : m_programs) {
+        glDeleteProgram(entry.second.name);
+    }
     glDeleteSamplers(kSamplers, m_samplerObjects.data());
-    MOJOSHADER_glBindProgram(nullptr);
-    MOJOSHADER_glDestroyContext(m_shaderContext);
-}
-
-void GlDevice::makeCurrent() {
-    m_surface.makeCurrent();
-    MOJOSHADER_glMakeContextCurrent(m_shaderContext);
 }
 
 void GlDevice::takeSize(const D3DPRESENT_PARAMETERS& parameters) {
@@ -236,9 +270,7 @@ HRESULT GlDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
         return D3DERR_INVALIDCALL;
     }
     takeSize(*parameters);
-    m_states = RenderStates{};
-    m_samplers = {};
-    m_textures = {};
+    m_state = State{};
     return D3D_OK;
 }
 
@@ -315,66 +347,237 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
     return D3D_OK;
 }
 
+// Every render state is taken; those that change nothing the device draws are not kept.
 HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    RenderStates& r = m_state.render;
+    FixedFunctionState& f = m_state.fixed;
     switch (static_cast<DWORD>(state)) {
     case kZEnable:
-        m_states.zEnable = value;
+        r.zEnable = value;
         break;
     case kFillMode:
-        m_states.fillMode = value;
+        r.fillMode = value;
         break;
     case kZWriteEnable:
-        m_states.zWriteEnable = value;
+        r.zWriteEnable = value;
         break;
     case kAlphaTestEnable:
-        m_states.alphaTestEnable = value;
+        r.alphaTestEnable = value;
         break;
     case kSrcBlend:
-        m_states.srcBlend = value;
+        r.srcBlend = value;
         break;
     case kDestBlend:
-        m_states.destBlend = value;
+        r.destBlend = value;
         break;
     case kCullMode:
-        m_states.cullMode = value;
+        r.cullMode = value;
         break;
     case kZFunc:
-        m_states.zFunc = value;
+        r.zFunc = value;
         break;
     case kAlphaRef:
-        m_states.alphaRef = value;
+        r.alphaRef = value;
         break;
     case kAlphaFunc:
-        m_states.alphaFunc = value;
+        r.alphaFunc = value;
         break;
     case kAlphaBlendEnable:
-        m_states.alphaBlendEnable = value;
+        r.alphaBlendEnable = value;
         break;
     case kColorWriteEnable:
-        m_states.colorWriteEnable = value;
+        r.colorWriteEnable = value;
         break;
     case kBlendOp:
-        m_states.blendOp = value;
+        r.blendOp = value;
         break;
     case kLighting:
-        break; // the fixed-function pipeline is not offered
+        f.lighting = value != 0;
+        break;
+    case kSpecularEnable:
+        f.specularEnable = value != 0;
+        break;
+    case kTextureFactor:
+        f.textureFactor = value;
+        break;
+    case kAmbient:
+        f.ambient = value;
+        break;
+    case kColorVertex:
+        f.colorVertex = value != 0;
+        break;
+    case kLocalViewer:
+        f.localViewer = value != 0;
+        break;
+    case kNormalizeNormals:
+        f.normalizeNormals = value != 0;
+        break;
+    case kDiffuseMaterialSource:
+        f.diffuseMaterialSource = value;
+        break;
+    case kSpecularMaterialSource:
+        f.specularMaterialSource = value;
+        break;
+    case kAmbientMaterialSource:
+        f.ambientMaterialSource = value;
+        break;
+    case kEmissiveMaterialSource:
+        f.emissiveMaterialSource = value;
+        break;
     default:
-        return D3DERR_INVALIDCALL;
+        break;
     }
     return D3D_OK;
 }
 
-void GlDevice::setTexture(int unit, GlTexture* texture) {
-    if (unit >= 0 && unit < kSamplers) {
-        m_textures[static_cast<std::size_t>(unit)] = texture;
+void GlDevice::SetTextureStageState(DWORD stage, DWORD type, DWORD value) {
+    if (stage >= static_cast<DWORD>(FixedFunctionState::kStages)) {
+        return;
+    }
+    FixedFunctionState::TextureStage& s = m_state.fixed.stages[stage];
+    switch (type) {
+    case kColorOp:
+        s.colorOp = value;
+        break;
+    case kColorArg0:
+        s.colorArg0 = value;
+        break;
+    case kColorArg1:
+        s.colorArg1 = value;
+        break;
+    case kColorArg2:
+        s.colorArg2 = value;
+        break;
+    case kAlphaOp:
+        s.alphaOp = value;
+        break;
+    case kAlphaArg0:
+        s.alphaArg0 = value;
+        break;
+    case kAlphaArg1:
+        s.alphaArg1 = value;
+        break;
+    case kAlphaArg2:
+        s.alphaArg2 = value;
+        break;
+    case kResultArg:
+        s.resultArg = value;
+        break;
+    case kTexCoordIndex:
+        s.texCoordIndex = value;
+        break;
+    default:
+        break;
     }
 }
 
+void GlDevice::SetSamplerState(DWORD sampler, DWORD type, DWORD value) {
+    if (sampler >= static_cast<DWORD>(kSamplers)) {
+        return;
+    }
+    SamplerStates& s = m_state.samplers[sampler];
+    switch (type) {
+    case kAddressU:
+        s.addressU = value;
+        break;
+    case kAddressV:
+        s.addressV = value;
+        break;
+    case kMagFilter:
+        s.magFilter = value;
+        break;
+    case kMinFilter:
+        s.minFilter = value;
+        break;
+    case kMipFilter:
+        s.mipFilter = value;
+        break;
+    default:
+        break;
+    }
+}
+
+void GlDevice::SetTexture(DWORD stage, GlTexture* texture) {
+    if (stage < static_cast<DWORD>(kSamplers)) {
+        m_state.textures[stage] = texture;
+    }
+}
+
+void GlDevice::SetTransform(DWORD type, const D3DXMATRIX& matrix) {
+    switch (type) {
+    case kView:
+        m_state.fixed.view = matrix;
+        break;
+    case kProjection:
+        m_state.fixed.projection = matrix;
+        break;
+    case kWorld:
+        m_state.fixed.world = matrix;
+        break;
+    default:
+        break; // texture transforms and further world matrices are not drawn with
+    }
+}
+
+void GlDevice::SetLight(DWORD index, const D3DLIGHT9& light) {
+    if (index < static_cast<DWORD>(FixedFunctionState::kLights)) {
+        m_state.fixed.lights[index] = light;
+    }
+}
+
+void GlDevice::LightEnable(DWORD index, bool enable) {
+    if (index < static_cast<DWORD>(FixedFunctionState::kLights)) {
+        m_state.fixed.lightEnabled[index] = enable;
+    }
+}
+
+void GlDevice::SetMaterial(const D3DMATERIAL9& material) {
+    m_state.fixed.material = material;
+}
+
+void GlDevice::SetVertexShader(GlShader* shader) {
+    m_state.vertexShader = shader != nullptr && shader->isVertex() ? shader : nullptr;
+}
+
+void GlDevice::SetPixelShader(GlShader* shader) {
+    m_state.pixelShader = shader != nullptr && !shader->isVertex() ? shader : nullptr;
+}
+
+void GlDevice::SetVertexShaderConstantF(UINT start, const float* values, UINT registers) {
+    copyRegisters(m_vertexFloats, 4, start, values, registers);
+}
+
+void GlDevice::SetVertexShaderConstantI(UINT start, const std::int32_t* values, UINT registers) {
+    copyRegisters(m_vertexInts, 4, start, values, registers);
+}
+
+void GlDevice::SetVertexShaderConstantB(UINT start, const std::int32_t* values, UINT registers) {
+    copyRegisters(m_vertexBools, 1, start, values, registers);
+}
+
+void GlDevice::SetPixelShaderConstantF(UINT start, const float* values, UINT registers) {
+    copyRegisters(m_pixelFloats, 4, start, values, registers);
+}
+
+void GlDevice::SetPixelShaderConstantI(UINT start, const std::int32_t* values, UINT registers) {
+    copyRegisters(m_pixelInts, 4, start, values, registers);
+}
+
+void GlDevice::SetPixelShaderConstantB(UINT start, const std::int32_t* values, UINT registers) {
+    copyRegisters(m_pixelBools, 1, start, values, registers);
+}
+
 void GlDevice::forget(const void* object) {
-    for (GlTexture*& texture : m_textures) {
+    for (GlTexture*& texture : m_state.textures) {
         if (texture == object) {
             texture = nullptr;
         }
+    }
+    if (m_state.vertexShader == object) {
+        m_state.vertexShader = nullptr;
+    }
+    if (m_state.pixelShader == object) {
+        m_state.pixelShader = nullptr;
     }
     if (m_declaration == object) {
         m_declaration = nullptr;
@@ -387,48 +590,58 @@ void GlDevice::forget(const void* object) {
     }
 }
 
+void GlDevice::forgetStage(std::uint64_t id) {
+    makeCurrent();
+    for (auto it = m_programs.begin(); it != m_programs.end();) {
+        if (it->first.first == id || it->first.second == id) {
+            glDeleteProgram(it->second.name);
+            it = m_programs.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 void GlDevice::applyStates() {
+    const RenderStates& r = m_state.render;
     glBindFramebuffer(GL_FRAMEBUFFER, m_surface.framebuffer());
     // Direct3D's depth range: clip-space z from 0 to 1.
     glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
     glViewport(0, 0, m_width, m_height);
     glDepthRange(0.0, 1.0);
 
-    if (m_states.zEnable != 0) {
+    if (r.zEnable != 0) {
         glEnable(GL_DEPTH_TEST);
-        glDepthFunc(compareFunction(m_states.zFunc));
+        glDepthFunc(compareFunction(r.zFunc));
     } else {
         glDisable(GL_DEPTH_TEST);
     }
-    glDepthMask(m_states.zWriteEnable != 0 ? GL_TRUE : GL_FALSE);
+    glDepthMask(r.zWriteEnable != 0 ? GL_TRUE : GL_FALSE);
 
     // Both read winding as it appears on screen: D3DCULL_CCW culls the counter-clockwise ones.
-    if (m_states.cullMode == 2 || m_states.cullMode == 3) {
+    if (r.cullMode == 2 || r.cullMode == 3) {
         glEnable(GL_CULL_FACE);
         glCullFace(GL_BACK);
-        glFrontFace(m_states.cullMode == 3 ? GL_CW : GL_CCW);
+        glFrontFace(r.cullMode == 3 ? GL_CW : GL_CCW);
     } else {
         glDisable(GL_CULL_FACE);
     }
-    glPolygonMode(GL_FRONT_AND_BACK, m_states.fillMode == 1   ? GL_POINT
-                                     : m_states.fillMode == 2 ? GL_LINE
-                                                              : GL_FILL);
+    glPolygonMode(GL_FRONT_AND_BACK, r.fillMode == 1 ? GL_POINT : r.fillMode == 2 ? GL_LINE : GL_FILL);
 
-    if (m_states.alphaBlendEnable != 0) {
+    if (r.alphaBlendEnable != 0) {
         glEnable(GL_BLEND);
-        glBlendFunc(blendFactor(m_states.srcBlend), blendFactor(m_states.destBlend));
-        glBlendEquation(blendEquation(m_states.blendOp));
+        glBlendFunc(blendFactor(r.srcBlend), blendFactor(r.destBlend));
+        glBlendEquation(blendEquation(r.blendOp));
     } else {
         glDisable(GL_BLEND);
     }
-    if (m_states.alphaTestEnable != 0) {
+    if (r.alphaTestEnable != 0) {
         glEnable(GL_ALPHA_TEST);
-        glAlphaFunc(compareFunction(m_states.alphaFunc),
-                    static_cast<float>(m_states.alphaRef & 0xFF) / 255.0f);
+        glAlphaFunc(compareFunction(r.alphaFunc), static_cast<float>(r.alphaRef & 0xFF) / 255.0f);
     } else {
         glDisable(GL_ALPHA_TEST);
     }
-    const DWORD c = m_states.colorWriteEnable;
+    const DWORD c = r.colorWriteEnable;
     glColorMask((c & 1) != 0, (c & 2) != 0, (c & 4) != 0, (c & 8) != 0);
 
     for (int unit = 0; unit < kSamplers; ++unit) {
@@ -439,13 +652,13 @@ void GlDevice::applyStates() {
 void GlDevice::applySampler(int unit) {
     const auto u = static_cast<std::size_t>(unit);
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-    GlTexture* texture = m_textures[u];
+    GlTexture* texture = m_state.textures[u];
     glBindTexture(GL_TEXTURE_2D, texture != nullptr ? texture->name() : 0);
     if (texture == nullptr) {
         glBindSampler(static_cast<GLuint>(unit), 0);
         return;
     }
-    const SamplerStates& s = m_samplers[u];
+    const SamplerStates& s = m_state.samplers[u];
     const GLuint sampler = m_samplerObjects[u];
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, addressMode(s.addressU));
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, addressMode(s.addressV));
@@ -453,6 +666,171 @@ void GlDevice::applySampler(int unit) {
     glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
                         minification(s.minFilter, s.mipFilter, texture->levels() > 1));
     glBindSampler(static_cast<GLuint>(unit), sampler);
+}
+
+const GlDevice::CachedStage& GlDevice::fixedStage(std::map<std::string, CachedStage>& cache,
+                                                  const std::string& key, bool vertex) {
+    auto found = cache.find(key);
+    if (found == cache.end()) {
+        GlslStage stage = vertex ? FixedFunctionShaders::vertexStage(m_state.fixed)
+                                 : FixedFunctionShaders::pixelStage(m_state.fixed);
+        found = cache.emplace(key, CachedStage{newStageId(), std::move(stage)}).first;
+    }
+    return found->second;
+}
+
+GlDevice::Program GlDevice::link(const GlslStage& vertex, const GlslStage& pixel) {
+    Program p;
+    std::string log;
+    const GLuint vs = compile(GL_VERTEX_SHADER, withHalfPixelStep(vertex.source), log);
+    const GLuint fs = vs == 0 ? 0 : compile(GL_FRAGMENT_SHADER, pixel.source, log);
+    if (vs == 0 || fs == 0) {
+        glDeleteShader(vs);
+        p.problem = "a shader does not compile: " + log;
+        return p;
+    }
+    const GLuint name = glCreateProgram();
+    glAttachShader(name, vs);
+    glAttachShader(name, fs);
+    // The position takes location 0, which a compatibility context draws from.
+    p.attributes = vertex.attributes;
+    std::stable_partition(p.attributes.begin(), p.attributes.end(), [](const GlslStage::Attribute& a) {
+        return a.usage == kUsagePosition && a.usageIndex == 0;
+    });
+    for (std::size_t i = 0; i < p.attributes.size(); ++i) {
+        glBindAttribLocation(name, static_cast<GLuint>(i), p.attributes[i].name.c_str());
+    }
+    glLinkProgram(name);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint ok = GL_FALSE;
+    glGetProgramiv(name, GL_LINK_STATUS, &ok);
+    if (ok != GL_TRUE) {
+        char buffer[1024] = {};
+        glGetProgramInfoLog(name, sizeof buffer, nullptr, buffer);
+        p.problem = std::string("the shaders do not link: ") + buffer;
+        glDeleteProgram(name);
+        p.attributes.clear();
+        return p;
+    }
+    p.name = name;
+    glUseProgram(name);
+    auto location = [name](const GlslStage::Constants& c) {
+        return glGetUniformLocation(name, (c.uniform + "[" + std::to_string(c.firstElement) + "]").c_str());
+    };
+    for (const GlslStage::Constants& c : vertex.constants) {
+        p.vertexConstants.push_back(location(c));
+    }
+    for (const GlslStage::Constants& c : pixel.constants) {
+        p.pixelConstants.push_back(location(c));
+    }
+    for (const GlslStage* stage : {&vertex, &pixel}) {
+        for (const GlslStage::Sampler& s : stage->samplers) {
+            const GLint at = glGetUniformLocation(name, s.uniform.c_str());
+            if (at >= 0) {
+                glUniform1i(at, static_cast<GLint>(s.stage));
+            }
+        }
+    }
+    p.halfPixel = glGetUniformLocation(name, kOffsetUniform);
+    return p;
+}
+
+const GlDevice::Program* GlDevice::program() {
+    // What a stage without a shader draws with depends on the declaration and the textures bound.
+    FixedFunctionState& f = m_state.fixed;
+    f.hasNormal = f.hasColor0 = f.hasColor1 = false;
+    f.texCoords = 0;
+    for (const D3DVERTEXELEMENT9& e : m_declaration->elements()) {
+        f.hasNormal = f.hasNormal || e.Usage == kUsageNormal;
+        f.hasColor0 = f.hasColor0 || (e.Usage == kUsageColor && e.UsageIndex == 0);
+        f.hasColor1 = f.hasColor1 || (e.Usage == kUsageColor && e.UsageIndex == 1);
+        if (e.Usage == kUsageTexcoord) {
+            f.texCoords = std::max<unsigned>(f.texCoords, e.UsageIndex + 1u);
+        }
+    }
+    for (std::size_t i = 0; i < FixedFunctionState::kStages; ++i) {
+        f.stages[i].textured = m_state.textures[i] != nullptr;
+    }
+    const GlslStage* vertex = nullptr;
+    const GlslStage* pixel = nullptr;
+    std::uint64_t vertexId = 0;
+    std::uint64_t pixelId = 0;
+    if (m_state.vertexShader != nullptr) {
+        vertex = &m_state.vertexShader->stage();
+        vertexId = m_state.vertexShader->id();
+    } else {
+        const CachedStage& s = fixedStage(m_fixedVertexStages, FixedFunctionShaders::vertexKey(f), true);
+        vertex = &s.stage;
+        vertexId = s.id;
+    }
+    if (m_state.pixelShader != nullptr) {
+        pixel = &m_state.pixelShader->stage();
+        pixelId = m_state.pixelShader->id();
+    } else {
+        const CachedStage& s = fixedStage(m_fixedPixelStages, FixedFunctionShaders::pixelKey(f), false);
+        pixel = &s.stage;
+        pixelId = s.id;
+    }
+    auto found = m_programs.find({vertexId, pixelId});
+    if (found == m_programs.end()) {
+        Program p = link(*vertex, *pixel);
+        p.fixedVertex = m_state.vertexShader == nullptr;
+        p.fixedPixel = m_state.pixelShader == nullptr;
+        found = m_programs.emplace(std::make_pair(vertexId, pixelId), std::move(p)).first;
+    }
+    const Program& p = found->second;
+    if (p.name == 0) {
+        m_drawProblem = p.problem;
+        return nullptr;
+    }
+    glUseProgram(p.name);
+    for (std::size_t i = 0; i < vertex->constants.size(); ++i) {
+        upload(vertex->constants[i], p.vertexConstants[i], m_vertexFloats, m_vertexInts, m_vertexBools);
+    }
+    for (std::size_t i = 0; i < pixel->constants.size(); ++i) {
+        upload(pixel->constants[i], p.pixelConstants[i], m_pixelFloats, m_pixelInts, m_pixelBools);
+    }
+    if (p.fixedVertex || p.fixedPixel) {
+        FixedFunctionShaders::setUniforms(p.name, m_state.fixed);
+    }
+    if (p.halfPixel >= 0) {
+        // Clip space spans two units across the target: half a pixel is 1 / size.
+        const float step = 1.0f - 2.0f * kHalfPixelShort;
+        glUniform2f(p.halfPixel, step / static_cast<float>(m_width), -step / static_cast<float>(m_height));
+    }
+    return &p;
+}
+
+// Each attribute of the vertex stage reads the declaration's element of its usage and index;
+// one the declaration lacks reads (0, 0, 0, 1).
+void GlDevice::setAttributes(const Program& p, INT baseVertex) {
+    glBindBuffer(GL_ARRAY_BUFFER, m_vertices->name());
+    for (std::size_t i = 0; i < p.attributes.size(); ++i) {
+        const auto location = static_cast<GLuint>(i);
+        const GlslStage::Attribute& a = p.attributes[i];
+        const D3DVERTEXELEMENT9* element = nullptr;
+        for (const D3DVERTEXELEMENT9& e : m_declaration->elements()) {
+            if (e.Stream == 0 && e.Usage == a.usage && e.UsageIndex == a.usageIndex &&
+                floatCount(e.Type) > 0) {
+                element = &e;
+            }
+        }
+        if (element == nullptr) {
+            glDisableVertexAttribArray(location);
+            glVertexAttrib4f(location, 0, 0, 0, 1);
+            continue;
+        }
+        const std::uintptr_t offset = std::uintptr_t{m_streamOffset} + element->Offset +
+                                      static_cast<std::uintptr_t>(baseVertex) * m_stride;
+        glEnableVertexAttribArray(location);
+        glVertexAttribPointer(location, floatCount(element->Type), GL_FLOAT, GL_FALSE,
+                              static_cast<GLsizei>(m_stride), reinterpret_cast<const void*>(offset));
+    }
+    for (std::size_t i = p.attributes.size(); i < m_enabledAttributes; ++i) {
+        glDisableVertexAttribArray(static_cast<GLuint>(i));
+    }
+    m_enabledAttributes = p.attributes.size();
 }
 
 HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT, UINT, UINT startIndex,
@@ -480,44 +858,27 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UI
             return D3DERR_INVALIDCALL;
         }
     }
-    if (!m_shadersBound || primitives == 0) {
-        return D3D_OK; // nothing to draw with
+    m_drawProblem.clear();
+    if (!m_drawing) {
+        m_drawProblem = "the pass cannot be drawn";
+        return D3D_OK;
+    }
+    if (primitives == 0) {
+        return D3D_OK;
     }
     makeCurrent();
     applyStates();
-    glBindBuffer(GL_ARRAY_BUFFER, m_vertices->name());
-    for (const D3DVERTEXELEMENT9& e : m_declaration->elements()) {
-        const int floats = floatCount(e.Type);
-        if (floats == 0 || e.Stream != 0) {
-            continue;
-        }
-        const std::uintptr_t offset =
-            std::uintptr_t{m_streamOffset} + e.Offset + static_cast<std::uintptr_t>(baseVertex) * m_stride;
-        MOJOSHADER_glSetVertexAttribute(static_cast<MOJOSHADER_usage>(e.Usage), e.UsageIndex,
-                                        static_cast<unsigned>(floats), MOJOSHADER_ATTRIBUTE_FLOAT, 0,
-                                        m_stride, reinterpret_cast<const void*>(offset));
+    const Program* p = program();
+    if (p == nullptr) {
+        return D3D_OK; // drawProblem() says why
     }
-    MOJOSHADER_glProgramReady();
-    setHalfPixelOffset();
+    setAttributes(*p, baseVertex);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indices->name());
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
                    reinterpret_cast<const void*>(std::uintptr_t{startIndex} * 2));
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     return D3D_OK;
-}
-
-// Looked up at each draw: OpenGL hands a deleted program's name to the next one made, so a
-// location kept by name could belong to another program.
-void GlDevice::setHalfPixelOffset() {
-    GLint program = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-    const GLint location = glGetUniformLocation(static_cast<GLuint>(program), kOffsetUniform);
-    if (location >= 0) {
-        // Clip space spans two units across the target: half a pixel is 1 / size.
-        const float step = 1.0f - 2.0f * kHalfPixelShort;
-        glUniform2f(location, step / static_cast<float>(m_width), -step / static_cast<float>(m_height));
-    }
 }
 
 HRESULT GlDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,

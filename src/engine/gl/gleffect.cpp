@@ -1,11 +1,10 @@
 #include "engine/gl/gleffect.h"
 
-#include "engine/gl/effectfile.h"
+#include "engine/gl/effectstates.h"
+#include "engine/gl/glshader.h"
 #include "engine/gl/gltexture.h"
 
-#include <mojoshader.h>
-#include <mojoshader_effects.h>
-
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -13,282 +12,436 @@ using namespace d3d;
 
 namespace {
 
-// The shader operations MojoShader's effect runtime calls, on the OpenGL translator of whatever
-// device is current.
-void* MOJOSHADERCALL compileShader(const char*, const unsigned char* tokens, const unsigned int size,
-                                   const MOJOSHADER_swizzle* swizzles, const unsigned int swizzleCount,
-                                   const MOJOSHADER_samplerMap* samplers, const unsigned int samplerCount) {
-    return MOJOSHADER_glCompileShader(tokens, size, swizzles, swizzleCount, samplers, samplerCount);
-}
-void MOJOSHADERCALL addShaderReference(void* shader) {
-    MOJOSHADER_glShaderAddRef(static_cast<MOJOSHADER_glShader*>(shader));
-}
-void MOJOSHADERCALL deleteShader(void* shader) {
-    MOJOSHADER_glDeleteShader(static_cast<MOJOSHADER_glShader*>(shader));
-}
-MOJOSHADER_parseData* MOJOSHADERCALL parseData(void* shader) {
-    return const_cast<MOJOSHADER_parseData*>(
-        MOJOSHADER_glGetShaderParseData(static_cast<MOJOSHADER_glShader*>(shader)));
-}
-void MOJOSHADERCALL bindShaders(void* vertex, void* pixel) {
-    MOJOSHADER_glBindShaders(static_cast<MOJOSHADER_glShader*>(vertex),
-                             static_cast<MOJOSHADER_glShader*>(pixel));
-}
-void MOJOSHADERCALL boundShaders(void** vertex, void** pixel) {
-    MOJOSHADER_glShader* v = nullptr;
-    MOJOSHADER_glShader* p = nullptr;
-    MOJOSHADER_glGetBoundShaders(&v, &p);
-    *vertex = v;
-    *pixel = p;
-}
-void MOJOSHADERCALL mapUniforms(float** vsf, int** vsi, unsigned char** vsb, float** psf, int** psi,
-                                unsigned char** psb) {
-    MOJOSHADER_glMapUniformBufferMemory(vsf, vsi, vsb, psf, psi, psb);
-}
-void MOJOSHADERCALL unmapUniforms() {
-    MOJOSHADER_glUnmapUniformBufferMemory();
-}
-const char* MOJOSHADERCALL translatorError() {
-    return MOJOSHADER_glGetError();
+using Kind = EffectStates::Kind;
+
+constexpr std::uint32_t kClassScalar = 0;
+constexpr std::uint32_t kClassVector = 1;
+constexpr std::uint32_t kClassMatrixRows = 2;
+constexpr std::uint32_t kClassMatrixColumns = 3;
+constexpr std::uint32_t kClassObject = 4;
+constexpr std::uint32_t kTypeBool = 1;
+constexpr std::uint32_t kTypeInt = 2;
+constexpr std::uint32_t kTypeFloat = 3;
+constexpr std::uint32_t kTypeTexture = 5;
+constexpr std::uint32_t kTypeTextureCube = 9;
+constexpr std::uint32_t kTypePixelShader = 15;
+constexpr std::uint32_t kTypeVertexShader = 16;
+constexpr std::uint32_t kFourCCPreshader = 0x53455250; // 'PRES'
+constexpr DWORD kDoNotSaveState = 1;                   // D3DXFX_DONOTSAVESTATE
+
+bool isTexture(const EffectFile::Type& t) {
+    return t.klass == kClassObject && t.type >= kTypeTexture && t.type <= kTypeTextureCube;
 }
 
-MOJOSHADER_effectShaderContext shaderContext() {
-    MOJOSHADER_effectShaderContext c{};
-    c.compileShader = compileShader;
-    c.shaderAddRef = addShaderReference;
-    c.deleteShader = deleteShader;
-    c.getParseData = parseData;
-    c.bindShaders = bindShaders;
-    c.getBoundShaders = boundShaders;
-    c.mapUniformBufferMemory = mapUniforms;
-    c.unmapUniformBufferMemory = unmapUniforms;
-    c.getError = translatorError;
-    return c;
+bool isNumeric(const EffectFile::Type& t) {
+    return t.klass <= kClassMatrixColumns || (t.klass == 5 && t.type == 0);
 }
 
-bool isTexture(MOJOSHADER_symbolType type) {
-    return type >= MOJOSHADER_SYMTYPE_TEXTURE && type <= MOJOSHADER_SYMTYPE_TEXTURECUBE;
-}
-
-bool isNumeric(const MOJOSHADER_effectValue& value) {
-    const MOJOSHADER_symbolType t = value.type.parameter_type;
-    return (t == MOJOSHADER_SYMTYPE_FLOAT || t == MOJOSHADER_SYMTYPE_INT || t == MOJOSHADER_SYMTYPE_BOOL) &&
-           value.type.parameter_class != MOJOSHADER_SYMCLASS_STRUCT && value.values != nullptr;
-}
-
-// Writes one number into a numeric parameter's storage at index, in its own type.
-void store(const MOJOSHADER_effectValue& value, unsigned index, float number) {
-    if (index >= value.value_count) {
-        return;
+std::uint32_t wordsOf(const EffectFile::Type& t) {
+    if (!t.members.empty()) {
+        std::uint32_t words = 0;
+        for (const EffectFile::Type& m : t.members) {
+            words += (m.elements == 0 ? 1 : m.elements) * wordsOf(m);
+        }
+        return words;
     }
-    if (value.type.parameter_type == MOJOSHADER_SYMTYPE_FLOAT) {
-        value.valuesF[index] = number;
-    } else {
-        value.valuesI[index] = static_cast<int>(number);
+    return t.klass == kClassObject ? 1 : t.rows * t.columns;
+}
+
+// A float as a value of type, as D3DX converts them.
+std::uint32_t fromFloat(float f, std::uint32_t type) {
+    switch (type) {
+    case kTypeBool:
+        return f != 0.0f || std::signbit(f) ? 1u : 0u;
+    case kTypeInt:
+        if (std::isnan(f)) {
+            return 0;
+        }
+        if (f >= 2147483648.0f || f <= -2147483649.0f) {
+            return f > 0 ? 0x7FFFFFFFu : 0x80000000u;
+        }
+        return static_cast<std::uint32_t>(static_cast<std::int32_t>(f));
+    default: {
+        std::uint32_t word = 0;
+        std::memcpy(&word, &f, 4);
+        return word;
+    }
     }
 }
 
-// The shader library looks every constant and sampler of a shader up among the effect's
-// parameters by name, and asserts or reads a sampler's states from whatever it finds: each must
-// name a parameter of its kind. The constants are read as the library's translator reads them,
-// for the GLSL the device asks for (its plain bytecode reading trips over a shader without an end).
-bool constantsNameParameters(const EffectFile& file, std::string& error) {
-    auto matches = [&file](const char* name, MOJOSHADER_symbolRegisterSet set) {
-        for (const EffectFile::Parameter& p : file.parameters) {
-            if (name != nullptr && p.type.name == name) {
-                const bool object = p.type.klass == MOJOSHADER_SYMCLASS_OBJECT;
-                const bool sampler = object && p.type.type >= MOJOSHADER_SYMTYPE_SAMPLER &&
-                                     p.type.type <= MOJOSHADER_SYMTYPE_SAMPLERCUBE;
-                return sampler ? set == MOJOSHADER_SYMREGSET_SAMPLER
-                               : !object && set != MOJOSHADER_SYMREGSET_SAMPLER;
-            }
-        }
-        return false;
-    };
-    for (const EffectFile::Resource& r : file.resources) {
-        if (r.usage != 0) {
-            continue;
-        }
-        const MOJOSHADER_parseData* parsed = MOJOSHADER_parse(
-            MOJOSHADER_PROFILE_GLSL120, nullptr, r.data.data(), static_cast<unsigned>(r.data.size()), nullptr,
-            0, nullptr, 0, nullptr, nullptr, nullptr);
-        bool named = parsed->error_count == 0;
-        for (int i = 0; named && i < parsed->symbol_count; ++i) {
-            named = matches(parsed->symbols[i].name, parsed->symbols[i].register_set);
-        }
-        const MOJOSHADER_preshader* preshader = parsed->preshader;
-        for (unsigned i = 0; named && preshader != nullptr && i < preshader->symbol_count; ++i) {
-            named = matches(preshader->symbols[i].name, preshader->symbols[i].register_set);
-        }
-        MOJOSHADER_freeParseData(parsed);
-        if (!named) {
-            error = "a shader of the effect reads a constant no parameter of its kind holds";
-            return false;
-        }
+float asFloat(std::uint32_t word) {
+    float f = 0;
+    std::memcpy(&f, &word, 4);
+    return f;
+}
+
+D3DCOLORVALUE colourAt(const std::vector<std::uint32_t>& v) {
+    auto at = [&v](std::size_t i) { return i < v.size() ? asFloat(v[i]) : 0.0f; };
+    return {at(0), at(1), at(2), at(3)};
+}
+
+D3DVECTOR vectorAt(const std::vector<std::uint32_t>& v) {
+    auto at = [&v](std::size_t i) { return i < v.size() ? asFloat(v[i]) : 0.0f; };
+    return {at(0), at(1), at(2)};
+}
+
+std::vector<std::uint32_t> words(const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::uint32_t> w(bytes.size() / 4);
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        w[i] = std::uint32_t{bytes[4 * i]} | std::uint32_t{bytes[4 * i + 1]} << 8 |
+               std::uint32_t{bytes[4 * i + 2]} << 16 | std::uint32_t{bytes[4 * i + 3]} << 24;
     }
-    return true;
+    return w;
 }
 
 } // namespace
 
-GlEffect::GlEffect(GlDevice* device, MOJOSHADER_effect* effect)
-    : m_device(RefPtr<GlDevice>::share(device)), m_effect(effect),
-      m_textures(static_cast<std::size_t>(effect->param_count)),
-      m_changes(new MOJOSHADER_effectStateChanges{}) {
-    findUsedParameters();
+GlEffect::GlEffect(GlDevice* device, EffectFile file)
+    : m_device(RefPtr<GlDevice>::share(device)), m_file(std::move(file)),
+      m_handles(m_file.parameters.size() + m_file.techniques.size() + 1, '\0') {
+    for (const EffectFile::Parameter& p : m_file.parameters) {
+        m_values.push_back(p.value);
+        m_textures.emplace_back(std::max<std::size_t>(p.type.elements, 1));
+        m_changed.push_back(1);
+    }
 }
 
 GlEffect::~GlEffect() {
-    m_device->makeCurrent();
     if (m_begun) {
         End();
     }
-    MOJOSHADER_deleteEffect(m_effect);
-    delete m_changes;
+    m_device->makeCurrent();
+    m_shaders.clear();
 }
 
 RefPtr<GlEffect> GlEffect::create(GlDevice* device, const std::uint8_t* bytes, std::size_t size,
                                   std::string& error) {
-    // MojoShader follows the file's offsets without checking them; only a file whose whole
-    // layout our reader accepts goes on to it.
     EffectFile file;
-    if (!EffectFile::read(bytes, size, file, error) || !constantsNameParameters(file, error)) {
+    if (!EffectFile::read(bytes, size, file, error)) {
         return nullptr;
     }
     device->makeCurrent();
-    const MOJOSHADER_effectShaderContext context = shaderContext();
-    MOJOSHADER_effect* effect =
-        MOJOSHADER_compileEffect(bytes, static_cast<unsigned>(size), nullptr, 0, nullptr, 0, &context);
-    if (effect == nullptr) {
-        error = "the effect could not be translated";
+    RefPtr<GlEffect> effect = RefPtr<GlEffect>::adopt(new GlEffect(device, std::move(file)));
+    if (!effect->prepare(error)) {
         return nullptr;
     }
-    if (effect->error_count > 0) {
-        error = effect->errors[0].error != nullptr ? effect->errors[0].error
-                                                   : "the effect could not be translated";
-        MOJOSHADER_deleteEffect(effect);
-        return nullptr;
-    }
-    return RefPtr<GlEffect>::adopt(new GlEffect(device, effect));
+    return effect;
 }
 
+GlEffect::Place GlEffect::place(const std::string& name) const {
+    Place p;
+    std::string base = name;
+    int element = -1;
+    const std::size_t open = name.find('[');
+    if (open != std::string::npos && name.back() == ']') {
+        base = name.substr(0, open);
+        const std::string digits = name.substr(open + 1, name.size() - open - 2);
+        if (digits.empty() || digits.size() > 6 ||
+            digits.find_first_not_of("0123456789") != std::string::npos) {
+            return p;
+        }
+        element = std::stoi(digits);
+    }
+    p.parameter = m_file.parameterNamed(base);
+    if (p.parameter < 0) {
+        return p;
+    }
+    const EffectFile::Type& t = m_file.parameters[static_cast<std::size_t>(p.parameter)].type;
+    const std::uint32_t per = wordsOf(t);
+    if (element >= 0) {
+        if (static_cast<std::uint32_t>(element) >= t.elements) {
+            p.parameter = -1;
+            return p;
+        }
+        p.element = element;
+        p.word = per * static_cast<std::uint32_t>(element);
+        p.words = per;
+    } else {
+        p.words = per * std::max<std::uint32_t>(t.elements, 1);
+    }
+    return p;
+}
+
+bool GlEffect::prepareShader(std::uint32_t object, bool vertex, std::string& error) {
+    if (object == 0 || m_shaders.count(object) != 0) {
+        return true;
+    }
+    Shader& s = m_shaders[object];
+    const auto found = m_file.objects.find(object);
+    if (found == m_file.objects.end() || found->second.empty()) {
+        return true; // no code: the stage runs without a shader
+    }
+    const std::vector<std::uint32_t> code = words(found->second);
+    s.shader = GlShader::create(m_device.get(), code.data(), code.size(), s.problem);
+    if (s.shader && s.shader->isVertex() != vertex) {
+        s.problem =
+            vertex ? "a pixel shader set as the vertex shader" : "a vertex shader set as the pixel shader";
+        s.shader.reset();
+    }
+    // The constants are bound whether or not the shader could be made, as D3DX binds them when it
+    // reads the file: a constant that does not fit its parameter refuses the whole effect.
+    ConstantTable table;
+    std::string reason;
+    const ConstantBinding::Target sets[3] = {ConstantBinding::Target::Bools, ConstantBinding::Target::Ints,
+                                             ConstantBinding::Target::Floats};
+    if (!ConstantTable::read(code.data(), code.size(), table, reason) ||
+        !ConstantBinding::bind(table, m_file.parameters, sets, s.constants, reason)) {
+        error = "a shader's constants: " + reason;
+        return false;
+    }
+    std::size_t length = 0;
+    if (const std::uint32_t* pres =
+            ConstantTable::findComment(code.data(), code.size(), kFourCCPreshader, length)) {
+        if (!Expression::read(pres + 1, length - 1, m_file.parameters, s.preshader, reason)) {
+            error = "a shader's preshader: " + reason;
+            return false;
+        }
+    }
+    s.registers.floats.assign(GlDevice::kVertexFloatRegisters * 4, 0.0f);
+    s.registers.ints.assign(GlDevice::kIntRegisters * 4, 0);
+    s.registers.bools.assign(GlDevice::kBoolRegisters, 0);
+    return true;
+}
+
+bool GlEffect::prepareState(const EffectFile::State& state, std::string& error) {
+    const Kind kind = EffectStates::find(state.operation)->kind;
+    const bool shaderState = kind == Kind::VertexShader || kind == Kind::PixelShader;
+    const bool vertex = kind == Kind::VertexShader;
+    switch (state.source) {
+    case EffectFile::Source::Constant:
+        if (shaderState && state.type.klass == kClassObject &&
+            !prepareShader(state.value[0], vertex, error)) {
+            return false;
+        }
+        for (const EffectFile::State& s : state.sampler) {
+            if (!prepareState(s, error)) {
+                return false;
+            }
+        }
+        return true;
+    case EffectFile::Source::Expression: {
+        Computed& c = m_computed[&state];
+        const std::vector<std::uint32_t> code = words(state.code);
+        if (!Expression::read(code.data(), code.size(), m_file.parameters, c.expression, error)) {
+            error = "a state's expression: " + error;
+            return false;
+        }
+        return true;
+    }
+    case EffectFile::Source::Parameter:
+    case EffectFile::Source::ArraySelector: {
+        const Place p = place(state.parameter);
+        if (p.parameter < 0) {
+            error = "a state names a parameter the effect does not have: " + state.parameter;
+            return false;
+        }
+        const EffectFile::Parameter& parameter = m_file.parameters[static_cast<std::size_t>(p.parameter)];
+        if (state.source == EffectFile::Source::ArraySelector) {
+            Computed& c = m_computed[&state];
+            const std::vector<std::uint32_t> code = words(state.code);
+            if (!Expression::read(code.data(), code.size(), m_file.parameters, c.expression, error)) {
+                error = "an array selector's expression: " + error;
+                return false;
+            }
+        }
+        if (shaderState) {
+            if (parameter.type.type != (vertex ? kTypeVertexShader : kTypePixelShader)) {
+                error =
+                    "a shader state names a parameter that holds no shader of its kind: " + state.parameter;
+                return false;
+            }
+            const std::size_t first = p.element < 0 ? 0 : static_cast<std::size_t>(p.element);
+            const std::size_t last = state.source == EffectFile::Source::ArraySelector || p.element < 0
+                                         ? parameter.value.size()
+                                         : first + 1;
+            for (std::size_t i = first; i < last && i < parameter.value.size(); ++i) {
+                if (!prepareShader(parameter.value[i], vertex, error)) {
+                    return false;
+                }
+            }
+        }
+        for (const auto& sampler : parameter.samplers) {
+            for (const EffectFile::State& s : sampler) {
+                if (!prepareState(s, error)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+    }
+    return true;
+}
+
+bool GlEffect::prepare(std::string& error) {
+    for (const EffectFile::Parameter& p : m_file.parameters) {
+        for (const auto& sampler : p.samplers) {
+            for (const EffectFile::State& s : sampler) {
+                if (!prepareState(s, error)) {
+                    return false;
+                }
+            }
+        }
+    }
+    for (const EffectFile::Technique& t : m_file.techniques) {
+        for (const EffectFile::Pass& pass : t.passes) {
+            for (const EffectFile::State& s : pass.states) {
+                if (!prepareState(s, error)) {
+                    return false;
+                }
+            }
+        }
+    }
+    for (const EffectFile::Technique& t : m_file.techniques) {
+        std::vector<bool> used(m_file.parameters.size(), false);
+        std::string problem;
+        for (std::size_t p = 0; p < t.passes.size(); ++p) {
+            for (const EffectFile::State& s : t.passes[p].states) {
+                markUsed(used, s);
+                if (problem.empty()) {
+                    problem = problemOf(s);
+                    if (!problem.empty()) {
+                        problem = "pass " + std::to_string(p) + ": " + problem;
+                    }
+                }
+            }
+        }
+        m_used.push_back(std::move(used));
+        m_problems.push_back(std::move(problem));
+    }
+    return true;
+}
+
+// Why a state's shaders cannot run, or empty.
+std::string GlEffect::problemOf(const EffectFile::State& state) const {
+    const Kind kind = EffectStates::find(state.operation)->kind;
+    if (kind != Kind::VertexShader && kind != Kind::PixelShader) {
+        return {};
+    }
+    std::vector<std::uint32_t> objects;
+    if (state.source == EffectFile::Source::Constant && state.type.klass == kClassObject) {
+        objects.push_back(state.value[0]);
+    } else if (state.source != EffectFile::Source::Constant &&
+               state.source != EffectFile::Source::Expression) {
+        const Place p = place(state.parameter);
+        const std::vector<std::uint32_t>& v = m_file.parameters[static_cast<std::size_t>(p.parameter)].value;
+        for (std::uint32_t i = p.word; i < p.word + p.words && i < v.size(); ++i) {
+            objects.push_back(v[i]);
+        }
+    }
+    for (const std::uint32_t id : objects) {
+        const auto found = m_shaders.find(id);
+        if (found != m_shaders.end() && !found->second.problem.empty()) {
+            return (kind == Kind::VertexShader ? "vertex shader: " : "pixel shader: ") +
+                   found->second.problem;
+        }
+    }
+    return {};
+}
+
+void GlEffect::markParameter(std::vector<bool>& used, int parameter) const {
+    if (parameter < 0 || used[static_cast<std::size_t>(parameter)]) {
+        return;
+    }
+    used[static_cast<std::size_t>(parameter)] = true;
+    const EffectFile::Parameter& p = m_file.parameters[static_cast<std::size_t>(parameter)];
+    if (p.type.type == kTypeVertexShader || p.type.type == kTypePixelShader) {
+        for (const std::uint32_t id : p.value) {
+            markShader(used, id);
+        }
+    }
+    for (const auto& sampler : p.samplers) {
+        for (const EffectFile::State& s : sampler) {
+            markUsed(used, s);
+        }
+    }
+}
+
+void GlEffect::markShader(std::vector<bool>& used, std::uint32_t object) const {
+    const auto found = m_shaders.find(object);
+    if (found == m_shaders.end()) {
+        return;
+    }
+    for (const int p : found->second.constants.parameters) {
+        markParameter(used, p);
+    }
+    for (const int p : found->second.preshader.parameters()) {
+        markParameter(used, p);
+    }
+}
+
+// A parameter is used by a technique when one of its states reads it: by name, through an
+// expression, or through a shader's constants and samplers.
+void GlEffect::markUsed(std::vector<bool>& used, const EffectFile::State& state) const {
+    const Kind kind = EffectStates::find(state.operation)->kind;
+    switch (state.source) {
+    case EffectFile::Source::Constant:
+        if ((kind == Kind::VertexShader || kind == Kind::PixelShader) && state.type.klass == kClassObject) {
+            markShader(used, state.value[0]);
+        }
+        for (const EffectFile::State& s : state.sampler) {
+            markUsed(used, s);
+        }
+        break;
+    case EffectFile::Source::ArraySelector:
+    case EffectFile::Source::Parameter:
+        markParameter(used, place(state.parameter).parameter);
+        break;
+    case EffectFile::Source::Expression:
+        break;
+    }
+    const auto computed = m_computed.find(&state);
+    if (computed != m_computed.end()) {
+        for (const int p : computed->second.expression.parameters()) {
+            markParameter(used, p);
+        }
+    }
+}
+
+// Handles are addresses in a block of our own, one byte per parameter and then per technique,
+// so that no name the effect hands out can be taken for one.
 int GlEffect::parameterIndex(D3DXHANDLE handle) const {
     if (handle == nullptr) {
         return -1;
     }
-    const auto* p = reinterpret_cast<const MOJOSHADER_effectParam*>(handle);
-    const MOJOSHADER_effectParam* first = m_effect->params;
-    if (first != nullptr && !std::less<const void*>()(p, first) &&
-        std::less<const void*>()(p, first + m_effect->param_count)) {
-        return static_cast<int>(p - first);
+    const char* first = m_handles.data();
+    if (!std::less<const char*>()(handle, first) &&
+        std::less<const char*>()(handle, first + m_file.parameters.size())) {
+        return static_cast<int>(handle - first);
     }
-    return parameterNamed(handle);
-}
-
-int GlEffect::parameterNamed(const char* name) const {
-    for (int i = 0; i < m_effect->param_count; ++i) {
-        const char* n = m_effect->params[i].value.name;
-        if (n != nullptr && std::strcmp(n, name) == 0) {
-            return i;
-        }
-    }
-    return -1;
+    return m_file.parameterNamed(handle);
 }
 
 int GlEffect::techniqueIndex(D3DXHANDLE handle) const {
     if (handle == nullptr) {
         return -1;
     }
-    const auto* t = reinterpret_cast<const MOJOSHADER_effectTechnique*>(handle);
-    const MOJOSHADER_effectTechnique* first = m_effect->techniques;
-    if (first != nullptr && !std::less<const void*>()(t, first) &&
-        std::less<const void*>()(t, first + m_effect->technique_count)) {
-        return static_cast<int>(t - first);
+    const char* first = m_handles.data() + m_file.parameters.size();
+    if (!std::less<const char*>()(handle, first) &&
+        std::less<const char*>()(handle, first + m_file.techniques.size())) {
+        return static_cast<int>(handle - first);
     }
-    for (int i = 0; i < m_effect->technique_count; ++i) {
-        const char* n = m_effect->techniques[i].name;
-        if (n != nullptr && std::strcmp(n, handle) == 0) {
-            return i;
+    for (std::size_t i = 0; i < m_file.techniques.size(); ++i) {
+        if (m_file.techniques[i].name == handle) {
+            return static_cast<int>(i);
         }
     }
     return -1;
 }
 
-// A parameter is used by a technique when a shader of one of its passes reads it: as a constant,
-// as a sampler, or as the texture of such a sampler.
-void GlEffect::findUsedParameters() {
-    m_used.assign(static_cast<std::size_t>(m_effect->technique_count),
-                  std::vector<bool>(static_cast<std::size_t>(m_effect->param_count), false));
-    for (int t = 0; t < m_effect->technique_count; ++t) {
-        const MOJOSHADER_effectTechnique& technique = m_effect->techniques[t];
-        for (unsigned p = 0; p < technique.pass_count; ++p) {
-            const MOJOSHADER_effectPass& pass = technique.passes[p];
-            for (unsigned s = 0; s < pass.state_count; ++s) {
-                const MOJOSHADER_effectState& state = pass.states[s];
-                if ((state.type == MOJOSHADER_RS_VERTEXSHADER || state.type == MOJOSHADER_RS_PIXELSHADER) &&
-                    state.value.value_count > 0 && state.value.valuesI != nullptr) {
-                    markShader(m_used[static_cast<std::size_t>(t)], state.value.valuesI[0]);
-                }
-            }
-        }
-    }
-}
-
-void GlEffect::markShader(std::vector<bool>& used, int object) const {
-    if (object <= 0 || object >= m_effect->object_count) {
-        return;
-    }
-    const MOJOSHADER_effectObject& o = m_effect->objects[object];
-    if (o.type != MOJOSHADER_SYMTYPE_VERTEXSHADER && o.type != MOJOSHADER_SYMTYPE_PIXELSHADER) {
-        return;
-    }
-    const MOJOSHADER_effectShader& shader = o.shader;
-    for (unsigned i = 0; i < shader.param_count; ++i) {
-        if (shader.params[i] < used.size()) {
-            used[shader.params[i]] = true;
-        }
-    }
-    if (shader.is_preshader) {
-        return;
-    }
-    for (unsigned i = 0; i < shader.sampler_count; ++i) {
-        const MOJOSHADER_samplerStateRegister& sampler = shader.samplers[i];
-        if (sampler.sampler_name != nullptr) {
-            const int index = parameterNamed(sampler.sampler_name);
-            if (index >= 0) {
-                used[static_cast<std::size_t>(index)] = true;
-            }
-        }
-        for (unsigned j = 0; j < sampler.sampler_state_count; ++j) {
-            const MOJOSHADER_effectSamplerState& state = sampler.sampler_states[j];
-            if (state.type != MOJOSHADER_SAMP_TEXTURE || state.value.value_count == 0 ||
-                state.value.valuesI == nullptr) {
-                continue;
-            }
-            const int id = state.value.valuesI[0];
-            if (id > 0 && id < m_effect->object_count && m_effect->objects[id].mapping.name != nullptr) {
-                const int index = parameterNamed(m_effect->objects[id].mapping.name);
-                if (index >= 0) {
-                    used[static_cast<std::size_t>(index)] = true;
-                }
-            }
-        }
-    }
-}
-
 D3DXHANDLE GlEffect::GetParameter(D3DXHANDLE parent, UINT index) {
-    if (parent != nullptr || index >= static_cast<UINT>(m_effect->param_count)) {
+    if (parent != nullptr || index >= m_file.parameters.size()) {
         return nullptr; // members and elements are not offered
     }
-    return reinterpret_cast<D3DXHANDLE>(&m_effect->params[index]);
+    return m_handles.data() + index;
 }
 
 D3DXHANDLE GlEffect::GetParameterByName(D3DXHANDLE parent, const char* name) {
     if (parent != nullptr || name == nullptr) {
         return nullptr;
     }
-    const int index = parameterNamed(name);
-    return index < 0 ? nullptr : reinterpret_cast<D3DXHANDLE>(&m_effect->params[index]);
+    const int index = m_file.parameterNamed(name);
+    return index < 0 ? nullptr : m_handles.data() + index;
 }
 
 HRESULT GlEffect::GetParameterDesc(D3DXHANDLE parameter, D3DXPARAMETER_DESC* desc) {
@@ -296,26 +449,26 @@ HRESULT GlEffect::GetParameterDesc(D3DXHANDLE parameter, D3DXPARAMETER_DESC* des
     if (index < 0 || desc == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    const MOJOSHADER_effectParam& p = m_effect->params[index];
+    const EffectFile::Parameter& p = m_file.parameters[static_cast<std::size_t>(index)];
     *desc = D3DXPARAMETER_DESC{};
-    desc->Name = p.value.name;
-    desc->Semantic = p.value.semantic != nullptr && p.value.semantic[0] != '\0' ? p.value.semantic : nullptr;
-    desc->Class = static_cast<D3DXPARAMETER_CLASS>(p.value.type.parameter_class);
-    desc->Type = static_cast<D3DXPARAMETER_TYPE>(p.value.type.parameter_type);
-    desc->Rows = p.value.type.rows;
-    desc->Columns = p.value.type.columns;
-    desc->Elements = p.value.type.elements;
-    desc->Annotations = p.annotation_count;
-    desc->StructMembers = p.value.type.member_count;
-    desc->Bytes = isNumeric(p.value) ? p.value.value_count * 4 : 0;
+    desc->Name = p.type.name.c_str();
+    desc->Semantic = p.type.semantic.empty() ? nullptr : p.type.semantic.c_str();
+    desc->Class = static_cast<D3DXPARAMETER_CLASS>(p.type.klass);
+    desc->Type = static_cast<D3DXPARAMETER_TYPE>(p.type.type);
+    desc->Rows = p.type.rows;
+    desc->Columns = p.type.columns;
+    desc->Elements = p.type.elements;
+    desc->Annotations = static_cast<UINT>(p.annotations.size());
+    desc->StructMembers = static_cast<UINT>(p.type.members.size());
+    desc->Bytes = isNumeric(p.type) ? static_cast<UINT>(p.value.size() * 4) : 0;
     return D3D_OK;
 }
 
 D3DXHANDLE GlEffect::GetTechnique(UINT index) {
-    if (index >= static_cast<UINT>(m_effect->technique_count)) {
+    if (index >= m_file.techniques.size()) {
         return nullptr;
     }
-    return reinterpret_cast<D3DXHANDLE>(&m_effect->techniques[index]);
+    return m_handles.data() + m_file.parameters.size() + index;
 }
 
 BOOL GlEffect::IsParameterUsed(D3DXHANDLE parameter, D3DXHANDLE technique) {
@@ -327,56 +480,70 @@ BOOL GlEffect::IsParameterUsed(D3DXHANDLE parameter, D3DXHANDLE technique) {
     return m_used[static_cast<std::size_t>(t)][static_cast<std::size_t>(p)] ? 1 : 0;
 }
 
+void GlEffect::changed(int parameter) {
+    m_changed[static_cast<std::size_t>(parameter)] = ++m_clock;
+}
+
 HRESULT GlEffect::SetFloat(D3DXHANDLE parameter, float value) {
     const int index = parameterIndex(parameter);
-    if (index < 0 || !isNumeric(m_effect->params[index].value)) {
+    if (index < 0) {
         return D3DERR_INVALIDCALL;
     }
-    store(m_effect->params[index].value, 0, value);
+    const EffectFile::Type& t = m_file.parameters[static_cast<std::size_t>(index)].type;
+    if (t.klass > kClassMatrixColumns || t.elements != 0 || t.rows != 1 || t.columns != 1) {
+        return D3DERR_INVALIDCALL;
+    }
+    m_values[static_cast<std::size_t>(index)][0] = fromFloat(value, t.type);
+    changed(index);
     return D3D_OK;
 }
 
 HRESULT GlEffect::SetFloatArray(D3DXHANDLE parameter, const float* values, UINT count) {
     const int index = parameterIndex(parameter);
-    if (index < 0 || values == nullptr || !isNumeric(m_effect->params[index].value)) {
+    if (index < 0 || values == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    for (UINT i = 0; i < count; ++i) {
-        store(m_effect->params[index].value, i, values[i]);
+    const EffectFile::Type& t = m_file.parameters[static_cast<std::size_t>(index)].type;
+    if (t.klass != kClassScalar && t.klass != kClassVector && t.klass != kClassMatrixRows) {
+        return D3DERR_INVALIDCALL;
     }
+    std::vector<std::uint32_t>& v = m_values[static_cast<std::size_t>(index)];
+    for (std::size_t i = 0; i < count && i < v.size(); ++i) {
+        v[i] = fromFloat(values[i], t.type);
+    }
+    changed(index);
     return D3D_OK;
 }
 
-// The shaders read a matrix a column per constant register (fxc's default packing), and
-// MojoShader copies a parameter's storage into the registers as it stands: so the storage holds
-// the matrix's columns, four numbers apart, as D3DX would upload them.
+// A matrix parameter holds its rows one after the other, whichever major its class names.
 HRESULT GlEffect::SetMatrix(D3DXHANDLE parameter, const D3DXMATRIX* matrix) {
     const int index = parameterIndex(parameter);
-    if (index < 0 || matrix == nullptr || !isNumeric(m_effect->params[index].value)) {
+    if (index < 0 || matrix == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    const MOJOSHADER_effectValue& value = m_effect->params[index].value;
-    const unsigned rows = value.type.rows;
-    const unsigned columns = value.type.columns;
-    if (value.type.parameter_class != MOJOSHADER_SYMCLASS_MATRIX_ROWS &&
-        value.type.parameter_class != MOJOSHADER_SYMCLASS_MATRIX_COLUMNS) {
+    const EffectFile::Type& t = m_file.parameters[static_cast<std::size_t>(index)].type;
+    if ((t.klass != kClassMatrixRows && t.klass != kClassMatrixColumns) || t.elements != 0) {
         return D3DERR_INVALIDCALL;
     }
-    for (unsigned c = 0; c < columns && c < 4; ++c) {
-        for (unsigned r = 0; r < rows && r < 4; ++r) {
-            store(value, c * 4 + r, matrix->m[r][c]);
+    std::vector<std::uint32_t>& v = m_values[static_cast<std::size_t>(index)];
+    for (std::uint32_t r = 0; r < t.rows; ++r) {
+        for (std::uint32_t c = 0; c < t.columns; ++c) {
+            v[r * t.columns + c] = fromFloat(matrix->m[r][c], t.type);
         }
     }
+    changed(index);
     return D3D_OK;
 }
 
 HRESULT GlEffect::SetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9* texture) {
     const int index = parameterIndex(parameter);
-    if (index < 0 || !isTexture(m_effect->params[index].value.type.parameter_type)) {
+    if (index < 0 || !isTexture(m_file.parameters[static_cast<std::size_t>(index)].type)) {
         return D3DERR_INVALIDCALL;
     }
     // Every texture of this backend is a GlTexture.
-    m_textures[static_cast<std::size_t>(index)] = RefPtr<GlTexture>::share(static_cast<GlTexture*>(texture));
+    m_textures[static_cast<std::size_t>(index)][0] =
+        RefPtr<GlTexture>::share(static_cast<GlTexture*>(texture));
+    changed(index);
     return D3D_OK;
 }
 
@@ -385,172 +552,390 @@ HRESULT GlEffect::SetTechnique(D3DXHANDLE technique) {
     if (index < 0 || m_begun) {
         return D3DERR_INVALIDCALL;
     }
-    MOJOSHADER_effectSetTechnique(m_effect, &m_effect->techniques[index]);
+    m_technique = index;
     return D3D_OK;
 }
 
-HRESULT GlEffect::Begin(UINT* passes, DWORD) {
-    if (passes == nullptr || m_begun || m_effect->current_technique == nullptr) {
+HRESULT GlEffect::Begin(UINT* passes, DWORD flags) {
+    if (passes == nullptr || m_begun || m_file.techniques.empty()) {
         return D3DERR_INVALIDCALL;
     }
-    m_device->makeCurrent();
-    m_savedStates = m_device->renderStates();
-    for (int unit = 0; unit < GlDevice::kSamplers; ++unit) {
-        m_savedSamplers[static_cast<std::size_t>(unit)] = m_device->samplerStates(unit);
+    m_saving = (flags & kDoNotSaveState) == 0;
+    if (m_saving) {
+        m_saved = m_device->state();
     }
-    unsigned count = 0;
-    MOJOSHADER_effectBegin(m_effect, &count, 1, m_changes);
-    *passes = count;
+    *passes = static_cast<UINT>(m_file.techniques[static_cast<std::size_t>(m_technique)].passes.size());
     m_begun = true;
     return D3D_OK;
 }
 
 HRESULT GlEffect::BeginPass(UINT pass) {
-    if (!m_begun || m_inPass || pass >= m_effect->current_technique->pass_count) {
+    const EffectFile::Technique& t = m_file.techniques[static_cast<std::size_t>(m_technique)];
+    if (!m_begun || m_pass >= 0 || pass >= t.passes.size()) {
         return D3DERR_INVALIDCALL;
     }
-    m_device->makeCurrent();
-    MOJOSHADER_effectBeginPass(m_effect, pass);
-    m_inPass = true;
-    m_device->setShadersBound(true);
-    applyPassStates();
-    return D3D_OK;
+    m_pass = static_cast<int>(pass);
+    // Each pass starts from no light and a black material, as D3DX's do.
+    m_lights = {};
+    m_material = {};
+    return applyPass(true);
 }
 
 HRESULT GlEffect::CommitChanges() {
-    if (!m_inPass) {
-        return D3DERR_INVALIDCALL;
+    if (m_pass < 0) {
+        return D3D_OK;
     }
-    m_device->makeCurrent();
-    MOJOSHADER_effectCommitChanges(m_effect);
-    applyPassStates();
-    return D3D_OK;
+    return applyPass(false);
 }
 
 HRESULT GlEffect::EndPass() {
-    if (!m_inPass) {
+    if (m_pass < 0) {
         return D3DERR_INVALIDCALL;
     }
-    m_device->makeCurrent();
-    MOJOSHADER_effectEndPass(m_effect);
-    m_inPass = false;
-    m_device->setShadersBound(false);
+    m_pass = -1;
+    m_device->setDrawing(true);
     return D3D_OK;
 }
 
 HRESULT GlEffect::End() {
     if (!m_begun) {
-        return D3DERR_INVALIDCALL;
+        return D3D_OK;
     }
-    if (m_inPass) {
+    if (m_pass >= 0) {
         EndPass();
     }
-    m_device->makeCurrent();
-    MOJOSHADER_effectEnd(m_effect);
-    m_begun = false;
-    m_device->renderStates() = m_savedStates;
-    for (int unit = 0; unit < GlDevice::kSamplers; ++unit) {
-        m_device->samplerStates(unit) = m_savedSamplers[static_cast<std::size_t>(unit)];
-        m_device->setTexture(unit, nullptr);
+    if (m_saving) {
+        m_device->state() = m_saved;
     }
+    m_begun = false;
     return D3D_OK;
 }
 
-// What the pass asks of the device: its render states, then for each sampler its shaders read,
-// the sampler's states and the texture its Texture state names.
-void GlEffect::applyPassStates() {
-    GlDevice::RenderStates& states = m_device->renderStates();
-    for (unsigned i = 0; i < m_changes->render_state_change_count; ++i) {
-        const MOJOSHADER_effectState& s = m_changes->render_state_changes[i];
-        if (s.value.value_count == 0 || s.value.valuesI == nullptr) {
-            continue;
+HRESULT GlEffect::applyPass(bool all) {
+    const std::string& problem = m_problems[static_cast<std::size_t>(m_technique)];
+    if (!problem.empty()) {
+        m_device->setDrawing(false);
+        return D3DERR_INVALIDCALL;
+    }
+    m_device->makeCurrent();
+    const EffectFile::Pass& pass =
+        m_file.techniques[static_cast<std::size_t>(m_technique)].passes[static_cast<std::size_t>(m_pass)];
+    bool ok = true;
+    for (const EffectFile::State& s : pass.states) {
+        ok = apply(s, -1, all) && ok;
+    }
+    for (std::size_t i = 0; i < m_lights.size(); ++i) {
+        if ((m_lightsChanged & (1u << i)) != 0) {
+            m_device->SetLight(static_cast<DWORD>(i), m_lights[i]);
         }
-        const auto v = static_cast<DWORD>(s.value.valuesI[0]);
-        switch (s.type) {
-        case MOJOSHADER_RS_ZENABLE:
-            states.zEnable = v;
+    }
+    m_lightsChanged = 0;
+    if (m_materialChanged) {
+        m_device->SetMaterial(m_material);
+        m_materialChanged = false;
+    }
+    m_device->setDrawing(ok);
+    return ok ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+// The state's value now: its constant, the named parameter's, or its expression's (computed again
+// when a parameter it reads changed, or for every state when all is asked for).
+std::vector<std::uint32_t> GlEffect::valueOf(const EffectFile::State& state, bool all, bool& ok) {
+    ok = true;
+    switch (state.source) {
+    case EffectFile::Source::Constant:
+        return state.value;
+    case EffectFile::Source::Parameter: {
+        const Place p = place(state.parameter);
+        const std::vector<std::uint32_t>& v = m_values[static_cast<std::size_t>(p.parameter)];
+        return std::vector<std::uint32_t>(v.begin() + p.word,
+                                          v.begin() + std::min<std::size_t>(v.size(), p.word + p.words));
+    }
+    case EffectFile::Source::Expression:
+    case EffectFile::Source::ArraySelector:
+        break;
+    }
+    Computed& c = m_computed[&state];
+    bool stale = all || c.at == 0;
+    for (const int p : c.expression.parameters()) {
+        stale = stale || m_changed[static_cast<std::size_t>(p)] > c.at;
+    }
+    if (stale) {
+        c.expression.run(m_values, c.out);
+        c.at = m_clock;
+    }
+    if (state.source == EffectFile::Source::Expression) {
+        std::vector<std::uint32_t> v(state.value.size(), 0);
+        for (std::size_t i = 0; i < v.size() && i < c.out.floats.size(); ++i) {
+            v[i] = fromFloat(c.out.floats[i], state.type.type);
+        }
+        return v;
+    }
+    // An array selector: the element its expression picks (-1 picks the first, as in D3DX).
+    const float picked = c.out.floats.empty() ? 0.0f : c.out.floats[0];
+    const std::int32_t element = static_cast<std::int32_t>(fromFloat(picked, kTypeInt));
+    const Place p = place(state.parameter);
+    const EffectFile::Type& t = m_file.parameters[static_cast<std::size_t>(p.parameter)].type;
+    const std::uint32_t index = element == -1 ? 0 : static_cast<std::uint32_t>(element);
+    if (index >= t.elements) {
+        ok = false;
+        return {};
+    }
+    const std::uint32_t per = wordsOf(t);
+    const std::vector<std::uint32_t>& v = m_values[static_cast<std::size_t>(p.parameter)];
+    return std::vector<std::uint32_t>(v.begin() + index * per, v.begin() + (index + 1) * per);
+}
+
+GlTexture* GlEffect::textureOf(const EffectFile::State& state) {
+    if (state.source != EffectFile::Source::Parameter) {
+        return nullptr; // a constant texture state holds none
+    }
+    const Place p = place(state.parameter);
+    if (!isTexture(m_file.parameters[static_cast<std::size_t>(p.parameter)].type)) {
+        return nullptr;
+    }
+    return m_textures[static_cast<std::size_t>(p.parameter)][static_cast<std::size_t>(std::max(p.element, 0))]
+        .get();
+}
+
+bool GlEffect::applySampler(const std::vector<EffectFile::State>& states, int stage, bool all) {
+    bool ok = true;
+    for (const EffectFile::State& s : states) {
+        ok = apply(s, stage, all) && ok;
+    }
+    return ok;
+}
+
+bool GlEffect::applyShader(std::uint32_t object, bool vertex, bool all) {
+    const auto found = m_shaders.find(object);
+    Shader* s = found == m_shaders.end() ? nullptr : &found->second;
+    GlShader* shader = s != nullptr ? s->shader.get() : nullptr;
+    if (vertex) {
+        m_device->SetVertexShader(shader);
+    } else {
+        m_device->SetPixelShader(shader);
+    }
+    if (shader == nullptr) {
+        return s == nullptr || s->problem.empty();
+    }
+    if (!s->preshader.empty()) {
+        bool stale = all || s->preshaderAt == 0;
+        for (const int p : s->preshader.parameters()) {
+            stale = stale || m_changed[static_cast<std::size_t>(p)] > s->preshaderAt;
+        }
+        if (stale) {
+            s->preshader.run(m_values, s->registers);
+            s->preshaderAt = m_clock;
+        }
+    }
+    s->constants.write(m_values, s->registers);
+    auto setFloats = [&](UINT start, UINT count) {
+        if (vertex) {
+            m_device->SetVertexShaderConstantF(start, s->registers.floats.data() + std::size_t{start} * 4,
+                                               count);
+        } else {
+            m_device->SetPixelShaderConstantF(start, s->registers.floats.data() + std::size_t{start} * 4,
+                                              count);
+        }
+    };
+    auto upload = [&](ConstantBinding::Target target, std::uint32_t start, std::uint32_t count) {
+        switch (target) {
+        case ConstantBinding::Target::Floats:
+            if (std::uint64_t{start} + count <= s->registers.floats.size() / 4) {
+                setFloats(start, count);
+            }
             break;
-        case MOJOSHADER_RS_FILLMODE:
-            states.fillMode = v;
+        case ConstantBinding::Target::Ints:
+            if (std::uint64_t{start} + count <= s->registers.ints.size() / 4) {
+                const std::int32_t* at = s->registers.ints.data() + std::size_t{start} * 4;
+                vertex ? m_device->SetVertexShaderConstantI(start, at, count)
+                       : m_device->SetPixelShaderConstantI(start, at, count);
+            }
             break;
-        case MOJOSHADER_RS_ZWRITEENABLE:
-            states.zWriteEnable = v;
+        case ConstantBinding::Target::Bools:
+            if (std::uint64_t{start} + count <= s->registers.bools.size()) {
+                const std::int32_t* at = s->registers.bools.data() + start;
+                vertex ? m_device->SetVertexShaderConstantB(start, at, count)
+                       : m_device->SetPixelShaderConstantB(start, at, count);
+            }
             break;
-        case MOJOSHADER_RS_ALPHATESTENABLE:
-            states.alphaTestEnable = v;
+        case ConstantBinding::Target::None:
             break;
-        case MOJOSHADER_RS_SRCBLEND:
-            states.srcBlend = v;
+        }
+    };
+    for (const ConstantBinding::Part& p : s->constants.parts) {
+        upload(p.target, p.registerIndex, p.registerCount);
+    }
+    for (const auto& [file, reg] : s->preshader.outputs()) {
+        upload(file == 0   ? ConstantBinding::Target::Floats
+               : file == 1 ? ConstantBinding::Target::Ints
+                           : ConstantBinding::Target::Bools,
+               reg, 1);
+    }
+    // The samplers it reads take the states of their parameters, at their registers.
+    bool ok = true;
+    for (const ConstantBinding::Sampler& sampler : s->constants.samplers) {
+        const EffectFile::Parameter& p = m_file.parameters[static_cast<std::size_t>(sampler.parameter)];
+        for (std::uint32_t i = 0; i < sampler.registerCount && i < p.samplers.size(); ++i) {
+            const std::uint32_t stage = sampler.registerIndex + i;
+            if (!vertex && stage < static_cast<std::uint32_t>(GlDevice::kSamplers)) {
+                ok = applySampler(p.samplers[i], static_cast<int>(stage), all) && ok;
+            }
+        }
+    }
+    return ok;
+}
+
+// Sets one state on the device; parent is the stage of the sampler a sampler state belongs to.
+bool GlEffect::apply(const EffectFile::State& state, int parent, bool all) {
+    const EffectStates::Entry& entry = *EffectStates::find(state.operation);
+    const auto stage = static_cast<DWORD>(parent >= 0 ? static_cast<std::uint32_t>(parent) : state.index);
+    switch (entry.kind) {
+    case Kind::Texture:
+        m_device->SetTexture(stage, textureOf(state));
+        return true;
+    case Kind::Sampler: {
+        if (state.source == EffectFile::Source::Constant) {
+            return applySampler(state.sampler, static_cast<int>(state.index), all);
+        }
+        const Place p = place(state.parameter);
+        const EffectFile::Parameter& sampler = m_file.parameters[static_cast<std::size_t>(p.parameter)];
+        const std::size_t element = static_cast<std::size_t>(std::max(p.element, 0));
+        return element >= sampler.samplers.size() ||
+               applySampler(sampler.samplers[element], static_cast<int>(state.index), all);
+    }
+    default:
+        break;
+    }
+    bool ok = true;
+    const std::vector<std::uint32_t> v = valueOf(state, all, ok);
+    if (!ok) {
+        return true; // D3DX leaves a state whose array index is out of range as it was
+    }
+    const std::uint32_t word = v.empty() ? 0 : v[0];
+    switch (entry.kind) {
+    case Kind::RenderState:
+        m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(entry.code), word);
+        break;
+    case Kind::TextureStage:
+        m_device->SetTextureStageState(state.index, entry.code, word);
+        break;
+    case Kind::SamplerState:
+        m_device->SetSamplerState(stage, entry.code, word);
+        break;
+    case Kind::Transform: {
+        D3DXMATRIX m;
+        for (std::size_t i = 0; i < 16 && i < v.size(); ++i) {
+            m.m[i / 4][i % 4] = asFloat(v[i]);
+        }
+        m_device->SetTransform(entry.code + state.index, m);
+        break;
+    }
+    case Kind::Material:
+        if (entry.code == 4) {
+            m_material.Power = v.empty() ? 0.0f : asFloat(word);
+        } else {
+            D3DCOLORVALUE* colours[] = {&m_material.Diffuse, &m_material.Ambient, &m_material.Specular,
+                                        &m_material.Emissive};
+            *colours[entry.code] = colourAt(v);
+        }
+        m_materialChanged = true;
+        break;
+    case Kind::Light: {
+        if (state.index >= m_lights.size()) {
             break;
-        case MOJOSHADER_RS_DESTBLEND:
-            states.destBlend = v;
+        }
+        D3DLIGHT9& l = m_lights[state.index];
+        const float f = v.empty() ? 0.0f : asFloat(word);
+        switch (entry.code) {
+        case 0:
+            l.Type = static_cast<D3DLIGHTTYPE>(word);
             break;
-        case MOJOSHADER_RS_CULLMODE:
-            states.cullMode = v;
+        case 1:
+            l.Diffuse = colourAt(v);
             break;
-        case MOJOSHADER_RS_ZFUNC:
-            states.zFunc = v;
+        case 2:
+            l.Specular = colourAt(v);
             break;
-        case MOJOSHADER_RS_ALPHAREF:
-            states.alphaRef = v;
+        case 3:
+            l.Ambient = colourAt(v);
             break;
-        case MOJOSHADER_RS_ALPHAFUNC:
-            states.alphaFunc = v;
+        case 4:
+            l.Position = vectorAt(v);
             break;
-        case MOJOSHADER_RS_ALPHABLENDENABLE:
-            states.alphaBlendEnable = v;
+        case 5:
+            l.Direction = vectorAt(v);
             break;
-        case MOJOSHADER_RS_COLORWRITEENABLE:
-            states.colorWriteEnable = v;
+        case 6:
+            l.Range = f;
             break;
-        case MOJOSHADER_RS_BLENDOP:
-            states.blendOp = v;
+        case 7:
+            l.Falloff = f;
+            break;
+        case 8:
+            l.Attenuation0 = f;
+            break;
+        case 9:
+            l.Attenuation1 = f;
+            break;
+        case 10:
+            l.Attenuation2 = f;
+            break;
+        case 11:
+            l.Theta = f;
             break;
         default:
+            l.Phi = f;
             break;
         }
+        m_lightsChanged |= 1u << state.index;
+        break;
     }
-    for (unsigned i = 0; i < m_changes->sampler_state_change_count; ++i) {
-        const MOJOSHADER_samplerStateRegister& sampler = m_changes->sampler_state_changes[i];
-        if (sampler.sampler_register >= static_cast<unsigned>(GlDevice::kSamplers)) {
-            continue;
+    case Kind::LightEnable:
+        m_device->LightEnable(state.index, word != 0);
+        break;
+    case Kind::VertexShader:
+    case Kind::PixelShader:
+        return applyShader(word, entry.kind == Kind::VertexShader, all);
+    case Kind::ShaderConstant: {
+        // Float registers take four numbers, bool registers one, int registers four.
+        std::vector<float> floats;
+        std::vector<std::int32_t> ints;
+        for (const std::uint32_t w : v) {
+            floats.push_back(state.type.type == kTypeFloat
+                                 ? asFloat(w)
+                                 : static_cast<float>(static_cast<std::int32_t>(w)));
+            ints.push_back(static_cast<std::int32_t>(w));
         }
-        const int unit = static_cast<int>(sampler.sampler_register);
-        GlDevice::SamplerStates& target = m_device->samplerStates(unit);
-        for (unsigned j = 0; j < sampler.sampler_state_count; ++j) {
-            const MOJOSHADER_effectSamplerState& s = sampler.sampler_states[j];
-            if (s.value.value_count == 0 || s.value.valuesI == nullptr) {
-                continue;
-            }
-            const int v = s.value.valuesI[0];
-            switch (s.type) {
-            case MOJOSHADER_SAMP_TEXTURE:
-                if (v > 0 && v < m_effect->object_count && m_effect->objects[v].mapping.name != nullptr) {
-                    const int index = parameterNamed(m_effect->objects[v].mapping.name);
-                    m_device->setTexture(unit, index < 0 ? nullptr
-                                                         : m_textures[static_cast<std::size_t>(index)].get());
-                }
-                break;
-            case MOJOSHADER_SAMP_ADDRESSU:
-                target.addressU = static_cast<DWORD>(v);
-                break;
-            case MOJOSHADER_SAMP_ADDRESSV:
-                target.addressV = static_cast<DWORD>(v);
-                break;
-            case MOJOSHADER_SAMP_MAGFILTER:
-                target.magFilter = static_cast<DWORD>(v);
-                break;
-            case MOJOSHADER_SAMP_MINFILTER:
-                target.minFilter = static_cast<DWORD>(v);
-                break;
-            case MOJOSHADER_SAMP_MIPFILTER:
-                target.mipFilter = static_cast<DWORD>(v);
-                break;
-            default:
-                break;
-            }
+        const UINT registers4 = static_cast<UINT>((v.size() + 3) / 4);
+        floats.resize(std::size_t{registers4} * 4, 0.0f);
+        ints.resize(std::max<std::size_t>(ints.size(), std::size_t{registers4} * 4), 0);
+        switch (entry.code) {
+        case 0:
+            m_device->SetVertexShaderConstantF(state.index, floats.data(), registers4);
+            break;
+        case 1:
+            m_device->SetVertexShaderConstantB(state.index, ints.data(), static_cast<UINT>(v.size()));
+            break;
+        case 2:
+            m_device->SetVertexShaderConstantI(state.index, ints.data(), registers4);
+            break;
+        case 3:
+            m_device->SetPixelShaderConstantF(state.index, floats.data(), registers4);
+            break;
+        case 4:
+            m_device->SetPixelShaderConstantB(state.index, ints.data(), static_cast<UINT>(v.size()));
+            break;
+        default:
+            m_device->SetPixelShaderConstantI(state.index, ints.data(), registers4);
+            break;
         }
+        break;
     }
+    default:
+        break; // NPatchMode and FVF change nothing this device draws
+    }
+    return true;
 }
 
 namespace d3d {

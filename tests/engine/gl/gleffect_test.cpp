@@ -100,13 +100,13 @@ TEST(GlEffect, RefusesTechniqueAndPassCallsOutOfOrder) {
     EXPECT_EQ(effect->SetTechnique("NoSuch"), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->SetTechnique("Main"), D3D_OK);
     EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->End(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->End(), D3D_OK); // as D3DX: nothing to end
     EXPECT_EQ(effect->Begin(nullptr, 0), D3DERR_INVALIDCALL);
     ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
     EXPECT_EQ(passes, 1u);
     EXPECT_EQ(effect->Begin(&passes, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->SetTechnique(effect->GetTechnique(0)), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->CommitChanges(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->CommitChanges(), D3D_OK); // as D3DX: nothing to commit
     EXPECT_EQ(effect->BeginPass(1), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->BeginPass(0), D3D_OK);
     EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
@@ -176,15 +176,22 @@ TEST(GlEffect, RefusesWhatItCannotRunAndNeverCrashes) {
              {records + 48, wordAt(good, 4)},
              {vertexShaderId, wordAt(good, records - 4)}, // object ids past the count
              {records - 4, 1},
-             {colourType, 5},          // a vector of textures
-             {colourType + 8, 0},      // a parameter without a name
+             {colourType, 5},     // a vector of textures
+             {colourType + 8, 0}, // a parameter without a name
+             {code + 16, 2},      // code of an unknown use
+         }) {
+        bad.push_back(patched(good, at, word));
+    }
+    // D3DX makes these: a constant no parameter holds stays 0, a shader without code leaves its
+    // stage to the fixed-function pipeline, a pixel shader on the vertex shader's state fails only
+    // the technique.
+    for (const auto& [at, word] : std::vector<std::pair<std::size_t, std::uint32_t>>{
              {colourName, 0x6F6C6F58}, // Xolor: the pixel shader's Color names none
              {vertexShaderId, wordAt(good, pixelShaderId)},
              {code + 12, 1},    // both shaders' code on the pixel shader's state
-             {code + 16, 2},    // code of an unknown use
              {records + 76, 1}, // the pixel shader without its code
          }) {
-        bad.push_back(patched(good, at, word));
+        EXPECT_TRUE(f.effect(patched(good, at, word))) << at;
     }
     for (const std::string& bytes : bad) {
         RefPtr<ID3DXEffect> effect;

@@ -1,0 +1,198 @@
+#include "engine/gl/effectstates.h"
+
+namespace {
+
+using Kind = EffectStates::Kind;
+
+// In the order of D3DX's state table: the file's operation number is the index.
+constexpr EffectStates::Entry kEntries[] = {
+    {Kind::RenderState, 7, "D3DRS_ZENABLE"},                      // 0x00
+    {Kind::RenderState, 8, "D3DRS_FILLMODE"},                     // 0x01
+    {Kind::RenderState, 9, "D3DRS_SHADEMODE"},                    // 0x02
+    {Kind::RenderState, 14, "D3DRS_ZWRITEENABLE"},                // 0x03
+    {Kind::RenderState, 15, "D3DRS_ALPHATESTENABLE"},             // 0x04
+    {Kind::RenderState, 16, "D3DRS_LASTPIXEL"},                   // 0x05
+    {Kind::RenderState, 19, "D3DRS_SRCBLEND"},                    // 0x06
+    {Kind::RenderState, 20, "D3DRS_DESTBLEND"},                   // 0x07
+    {Kind::RenderState, 22, "D3DRS_CULLMODE"},                    // 0x08
+    {Kind::RenderState, 23, "D3DRS_ZFUNC"},                       // 0x09
+    {Kind::RenderState, 24, "D3DRS_ALPHAREF"},                    // 0x0a
+    {Kind::RenderState, 25, "D3DRS_ALPHAFUNC"},                   // 0x0b
+    {Kind::RenderState, 26, "D3DRS_DITHERENABLE"},                // 0x0c
+    {Kind::RenderState, 27, "D3DRS_ALPHABLENDENABLE"},            // 0x0d
+    {Kind::RenderState, 28, "D3DRS_FOGENABLE"},                   // 0x0e
+    {Kind::RenderState, 29, "D3DRS_SPECULARENABLE"},              // 0x0f
+    {Kind::RenderState, 34, "D3DRS_FOGCOLOR"},                    // 0x10
+    {Kind::RenderState, 35, "D3DRS_FOGTABLEMODE"},                // 0x11
+    {Kind::RenderState, 36, "D3DRS_FOGSTART"},                    // 0x12
+    {Kind::RenderState, 37, "D3DRS_FOGEND"},                      // 0x13
+    {Kind::RenderState, 38, "D3DRS_FOGDENSITY"},                  // 0x14
+    {Kind::RenderState, 48, "D3DRS_RANGEFOGENABLE"},              // 0x15
+    {Kind::RenderState, 52, "D3DRS_STENCILENABLE"},               // 0x16
+    {Kind::RenderState, 53, "D3DRS_STENCILFAIL"},                 // 0x17
+    {Kind::RenderState, 54, "D3DRS_STENCILZFAIL"},                // 0x18
+    {Kind::RenderState, 55, "D3DRS_STENCILPASS"},                 // 0x19
+    {Kind::RenderState, 56, "D3DRS_STENCILFUNC"},                 // 0x1a
+    {Kind::RenderState, 57, "D3DRS_STENCILREF"},                  // 0x1b
+    {Kind::RenderState, 58, "D3DRS_STENCILMASK"},                 // 0x1c
+    {Kind::RenderState, 59, "D3DRS_STENCILWRITEMASK"},            // 0x1d
+    {Kind::RenderState, 60, "D3DRS_TEXTUREFACTOR"},               // 0x1e
+    {Kind::RenderState, 128, "D3DRS_WRAP0"},                      // 0x1f
+    {Kind::RenderState, 129, "D3DRS_WRAP1"},                      // 0x20
+    {Kind::RenderState, 130, "D3DRS_WRAP2"},                      // 0x21
+    {Kind::RenderState, 131, "D3DRS_WRAP3"},                      // 0x22
+    {Kind::RenderState, 132, "D3DRS_WRAP4"},                      // 0x23
+    {Kind::RenderState, 133, "D3DRS_WRAP5"},                      // 0x24
+    {Kind::RenderState, 134, "D3DRS_WRAP6"},                      // 0x25
+    {Kind::RenderState, 135, "D3DRS_WRAP7"},                      // 0x26
+    {Kind::RenderState, 198, "D3DRS_WRAP8"},                      // 0x27
+    {Kind::RenderState, 199, "D3DRS_WRAP9"},                      // 0x28
+    {Kind::RenderState, 200, "D3DRS_WRAP10"},                     // 0x29
+    {Kind::RenderState, 201, "D3DRS_WRAP11"},                     // 0x2a
+    {Kind::RenderState, 202, "D3DRS_WRAP12"},                     // 0x2b
+    {Kind::RenderState, 203, "D3DRS_WRAP13"},                     // 0x2c
+    {Kind::RenderState, 204, "D3DRS_WRAP14"},                     // 0x2d
+    {Kind::RenderState, 205, "D3DRS_WRAP15"},                     // 0x2e
+    {Kind::RenderState, 136, "D3DRS_CLIPPING"},                   // 0x2f
+    {Kind::RenderState, 137, "D3DRS_LIGHTING"},                   // 0x30
+    {Kind::RenderState, 139, "D3DRS_AMBIENT"},                    // 0x31
+    {Kind::RenderState, 140, "D3DRS_FOGVERTEXMODE"},              // 0x32
+    {Kind::RenderState, 141, "D3DRS_COLORVERTEX"},                // 0x33
+    {Kind::RenderState, 142, "D3DRS_LOCALVIEWER"},                // 0x34
+    {Kind::RenderState, 143, "D3DRS_NORMALIZENORMALS"},           // 0x35
+    {Kind::RenderState, 145, "D3DRS_DIFFUSEMATERIALSOURCE"},      // 0x36
+    {Kind::RenderState, 146, "D3DRS_SPECULARMATERIALSOURCE"},     // 0x37
+    {Kind::RenderState, 147, "D3DRS_AMBIENTMATERIALSOURCE"},      // 0x38
+    {Kind::RenderState, 148, "D3DRS_EMISSIVEMATERIALSOURCE"},     // 0x39
+    {Kind::RenderState, 151, "D3DRS_VERTEXBLEND"},                // 0x3a
+    {Kind::RenderState, 152, "D3DRS_CLIPPLANEENABLE"},            // 0x3b
+    {Kind::RenderState, 154, "D3DRS_POINTSIZE"},                  // 0x3c
+    {Kind::RenderState, 155, "D3DRS_POINTSIZE_MIN"},              // 0x3d
+    {Kind::RenderState, 166, "D3DRS_POINTSIZE_MAX"},              // 0x3e
+    {Kind::RenderState, 156, "D3DRS_POINTSPRITEENABLE"},          // 0x3f
+    {Kind::RenderState, 157, "D3DRS_POINTSCALEENABLE"},           // 0x40
+    {Kind::RenderState, 158, "D3DRS_POINTSCALE_A"},               // 0x41
+    {Kind::RenderState, 159, "D3DRS_POINTSCALE_B"},               // 0x42
+    {Kind::RenderState, 160, "D3DRS_POINTSCALE_C"},               // 0x43
+    {Kind::RenderState, 161, "D3DRS_MULTISAMPLEANTIALIAS"},       // 0x44
+    {Kind::RenderState, 162, "D3DRS_MULTISAMPLEMASK"},            // 0x45
+    {Kind::RenderState, 163, "D3DRS_PATCHEDGESTYLE"},             // 0x46
+    {Kind::RenderState, 165, "D3DRS_DEBUGMONITORTOKEN"},          // 0x47
+    {Kind::RenderState, 167, "D3DRS_INDEXEDVERTEXBLENDENABLE"},   // 0x48
+    {Kind::RenderState, 168, "D3DRS_COLORWRITEENABLE"},           // 0x49
+    {Kind::RenderState, 170, "D3DRS_TWEENFACTOR"},                // 0x4a
+    {Kind::RenderState, 171, "D3DRS_BLENDOP"},                    // 0x4b
+    {Kind::RenderState, 172, "D3DRS_POSITIONDEGREE"},             // 0x4c
+    {Kind::RenderState, 173, "D3DRS_NORMALDEGREE"},               // 0x4d
+    {Kind::RenderState, 174, "D3DRS_SCISSORTESTENABLE"},          // 0x4e
+    {Kind::RenderState, 175, "D3DRS_SLOPESCALEDEPTHBIAS"},        // 0x4f
+    {Kind::RenderState, 176, "D3DRS_ANTIALIASEDLINEENABLE"},      // 0x50
+    {Kind::RenderState, 178, "D3DRS_MINTESSELLATIONLEVEL"},       // 0x51
+    {Kind::RenderState, 179, "D3DRS_MAXTESSELLATIONLEVEL"},       // 0x52
+    {Kind::RenderState, 180, "D3DRS_ADAPTIVETESS_X"},             // 0x53
+    {Kind::RenderState, 181, "D3DRS_ADAPTIVETESS_Y"},             // 0x54
+    {Kind::RenderState, 182, "D3DRS_ADAPTIVETESS_Z"},             // 0x55
+    {Kind::RenderState, 183, "D3DRS_ADAPTIVETESS_W"},             // 0x56
+    {Kind::RenderState, 184, "D3DRS_ENABLEADAPTIVETESSELLATION"}, // 0x57
+    {Kind::RenderState, 185, "D3DRS_TWOSIDEDSTENCILMODE"},        // 0x58
+    {Kind::RenderState, 186, "D3DRS_CCW_STENCILFAIL"},            // 0x59
+    {Kind::RenderState, 187, "D3DRS_CCW_STENCILZFAIL"},           // 0x5a
+    {Kind::RenderState, 188, "D3DRS_CCW_STENCILPASS"},            // 0x5b
+    {Kind::RenderState, 189, "D3DRS_CCW_STENCILFUNC"},            // 0x5c
+    {Kind::RenderState, 190, "D3DRS_COLORWRITEENABLE1"},          // 0x5d
+    {Kind::RenderState, 191, "D3DRS_COLORWRITEENABLE2"},          // 0x5e
+    {Kind::RenderState, 192, "D3DRS_COLORWRITEENABLE3"},          // 0x5f
+    {Kind::RenderState, 193, "D3DRS_BLENDFACTOR"},                // 0x60
+    {Kind::RenderState, 194, "D3DRS_SRGBWRITEENABLE"},            // 0x61
+    {Kind::RenderState, 195, "D3DRS_DEPTHBIAS"},                  // 0x62
+    {Kind::RenderState, 206, "D3DRS_SEPARATEALPHABLENDENABLE"},   // 0x63
+    {Kind::RenderState, 207, "D3DRS_SRCBLENDALPHA"},              // 0x64
+    {Kind::RenderState, 208, "D3DRS_DESTBLENDALPHA"},             // 0x65
+    {Kind::RenderState, 209, "D3DRS_BLENDOPALPHA"},               // 0x66
+    {Kind::TextureStage, 1, "D3DTSS_COLOROP"},                    // 0x67
+    {Kind::TextureStage, 26, "D3DTSS_COLORARG0"},                 // 0x68
+    {Kind::TextureStage, 2, "D3DTSS_COLORARG1"},                  // 0x69
+    {Kind::TextureStage, 3, "D3DTSS_COLORARG2"},                  // 0x6a
+    {Kind::TextureStage, 4, "D3DTSS_ALPHAOP"},                    // 0x6b
+    {Kind::TextureStage, 27, "D3DTSS_ALPHAARG0"},                 // 0x6c
+    {Kind::TextureStage, 5, "D3DTSS_ALPHAARG1"},                  // 0x6d
+    {Kind::TextureStage, 6, "D3DTSS_ALPHAARG2"},                  // 0x6e
+    {Kind::TextureStage, 28, "D3DTSS_RESULTARG"},                 // 0x6f
+    {Kind::TextureStage, 7, "D3DTSS_BUMPENVMAT00"},               // 0x70
+    {Kind::TextureStage, 8, "D3DTSS_BUMPENVMAT01"},               // 0x71
+    {Kind::TextureStage, 9, "D3DTSS_BUMPENVMAT10"},               // 0x72
+    {Kind::TextureStage, 10, "D3DTSS_BUMPENVMAT11"},              // 0x73
+    {Kind::TextureStage, 11, "D3DTSS_TEXCOORDINDEX"},             // 0x74
+    {Kind::TextureStage, 22, "D3DTSS_BUMPENVLSCALE"},             // 0x75
+    {Kind::TextureStage, 23, "D3DTSS_BUMPENVLOFFSET"},            // 0x76
+    {Kind::TextureStage, 24, "D3DTSS_TEXTURETRANSFORMFLAGS"},     // 0x77
+    {Kind::TextureStage, 32, "D3DTSS_CONSTANT"},                  // 0x78
+    {Kind::NPatchMode, 0, "NPatchMode"},                          // 0x79
+    {Kind::Fvf, 0, "FVF"},                                        // 0x7a
+    {Kind::Transform, 3, "D3DTS_PROJECTION"},                     // 0x7b
+    {Kind::Transform, 2, "D3DTS_VIEW"},                           // 0x7c
+    {Kind::Transform, 256, "D3DTS_WORLD"},                        // 0x7d
+    {Kind::Transform, 16, "D3DTS_TEXTURE0"},                      // 0x7e
+    {Kind::Material, 0, "MaterialDiffuse"},                       // 0x7f
+    {Kind::Material, 1, "MaterialAmbient"},                       // 0x80
+    {Kind::Material, 2, "MaterialSpecular"},                      // 0x81
+    {Kind::Material, 3, "MaterialEmissive"},                      // 0x82
+    {Kind::Material, 4, "MaterialPower"},                         // 0x83
+    {Kind::Light, 0, "LightType"},                                // 0x84
+    {Kind::Light, 1, "LightDiffuse"},                             // 0x85
+    {Kind::Light, 2, "LightSpecular"},                            // 0x86
+    {Kind::Light, 3, "LightAmbient"},                             // 0x87
+    {Kind::Light, 4, "LightPosition"},                            // 0x88
+    {Kind::Light, 5, "LightDirection"},                           // 0x89
+    {Kind::Light, 6, "LightRange"},                               // 0x8a
+    {Kind::Light, 7, "LightFallOff"},                             // 0x8b
+    {Kind::Light, 8, "LightAttenuation0"},                        // 0x8c
+    {Kind::Light, 9, "LightAttenuation1"},                        // 0x8d
+    {Kind::Light, 10, "LightAttenuation2"},                       // 0x8e
+    {Kind::Light, 11, "LightTheta"},                              // 0x8f
+    {Kind::Light, 12, "LightPhi"},                                // 0x90
+    {Kind::LightEnable, 0, "LightEnable"},                        // 0x91
+    {Kind::VertexShader, 0, "Vertexshader"},                      // 0x92
+    {Kind::PixelShader, 0, "Pixelshader"},                        // 0x93
+    {Kind::ShaderConstant, 0, "VertexShaderConstantF"},           // 0x94
+    {Kind::ShaderConstant, 1, "VertexShaderConstantB"},           // 0x95
+    {Kind::ShaderConstant, 2, "VertexShaderConstantI"},           // 0x96
+    {Kind::ShaderConstant, 0, "VertexShaderConstant"},            // 0x97
+    {Kind::ShaderConstant, 0, "VertexShaderConstant1"},           // 0x98
+    {Kind::ShaderConstant, 0, "VertexShaderConstant2"},           // 0x99
+    {Kind::ShaderConstant, 0, "VertexShaderConstant3"},           // 0x9a
+    {Kind::ShaderConstant, 0, "VertexShaderConstant4"},           // 0x9b
+    {Kind::ShaderConstant, 3, "PixelShaderConstantF"},            // 0x9c
+    {Kind::ShaderConstant, 4, "PixelShaderConstantB"},            // 0x9d
+    {Kind::ShaderConstant, 5, "PixelShaderConstantI"},            // 0x9e
+    {Kind::ShaderConstant, 3, "PixelShaderConstant"},             // 0x9f
+    {Kind::ShaderConstant, 3, "PixelShaderConstant1"},            // 0xa0
+    {Kind::ShaderConstant, 3, "PixelShaderConstant2"},            // 0xa1
+    {Kind::ShaderConstant, 3, "PixelShaderConstant3"},            // 0xa2
+    {Kind::ShaderConstant, 3, "PixelShaderConstant4"},            // 0xa3
+    {Kind::Texture, 0, "Texture"},                                // 0xa4
+    {Kind::SamplerState, 1, "AddressU"},                          // 0xa5
+    {Kind::SamplerState, 2, "AddressV"},                          // 0xa6
+    {Kind::SamplerState, 3, "AddressW"},                          // 0xa7
+    {Kind::SamplerState, 4, "BorderColor"},                       // 0xa8
+    {Kind::SamplerState, 5, "MagFilter"},                         // 0xa9
+    {Kind::SamplerState, 6, "MinFilter"},                         // 0xaa
+    {Kind::SamplerState, 7, "MipFilter"},                         // 0xab
+    {Kind::SamplerState, 8, "MipMapLodBias"},                     // 0xac
+    {Kind::SamplerState, 9, "MaxMipLevel"},                       // 0xad
+    {Kind::SamplerState, 10, "MaxAnisotropy"},                    // 0xae
+    {Kind::SamplerState, 11, "SRGBTexture"},                      // 0xaf
+    {Kind::SamplerState, 12, "ElementIndex"},                     // 0xb0
+    {Kind::SamplerState, 13, "DMAPOffset"},                       // 0xb1
+    {Kind::Sampler, 0, "Sampler"},                                // 0xb2
+};
+
+} // namespace
+
+const EffectStates::Entry* EffectStates::find(std::uint32_t operation) {
+    return operation < count() ? &kEntries[operation] : nullptr;
+}
+
+std::uint32_t EffectStates::count() {
+    return static_cast<std::uint32_t>(sizeof kEntries / sizeof kEntries[0]);
+}
