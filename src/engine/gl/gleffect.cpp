@@ -665,7 +665,8 @@ std::vector<std::uint32_t> GlEffect::valueOf(const EffectFile::State& state, boo
         c.at = m_clock;
     }
     if (state.source == EffectFile::Source::Expression) {
-        std::vector<std::uint32_t> v(state.value.size(), 0);
+        // Components the code does not compute keep the file's value.
+        std::vector<std::uint32_t> v = state.value;
         for (std::size_t i = 0; i < v.size() && i < c.out.floats.size(); ++i) {
             v[i] = fromFloat(c.out.floats[i], state.type.type);
         }
