@@ -150,6 +150,7 @@ constexpr unsigned kFullMask = 0xF;
 constexpr unsigned kAlphaMask = 0x8;
 constexpr unsigned kIdentitySwizzle = 0xE4;
 constexpr unsigned kConstants = 8;
+constexpr unsigned kMostRegisters = 6; // r, t and texture stages of ps_1_4
 constexpr unsigned kColours = 2;
 
 struct Destination {
@@ -318,7 +319,7 @@ GlslStage Translator::run() {
         s += "uniform vec4 ps_c[" + std::to_string(last + 1) + "];\n";
         stage.constants.push_back({GlslStage::Registers::Float4, first, last - first + 1, "ps_c", first});
     }
-    for (unsigned i = 0; i < 6; ++i) {
+    for (unsigned i = 0; i < kMostRegisters; ++i) {
         if ((m_samplers >> i) & 1u) {
             const std::string name = "ps_s" + std::to_string(i);
             s += "uniform sampler2D " + name + ";\n";
@@ -326,12 +327,12 @@ GlslStage Translator::run() {
         }
     }
     s += "\nvoid main() {\n";
-    for (unsigned i = 0; i < 6; ++i) {
+    for (unsigned i = 0; i < kMostRegisters; ++i) {
         if ((m_temps >> i) & 1u) {
             s += "    vec4 r" + std::to_string(i) + " = vec4(0.0);\n";
         }
     }
-    for (unsigned i = 0; i < 6; ++i) {
+    for (unsigned i = 0; i < kMostRegisters; ++i) {
         if ((m_texcoords >> i) & 1u) {
             s += "    vec4 t" + std::to_string(i) + " = gl_TexCoord[" + std::to_string(i) + "];\n";
         }
@@ -457,10 +458,10 @@ std::string Translator::registerName(unsigned type, unsigned index) {
         unsigned* used;
     };
     const bool early = m_minor < 4;
-    const File files[] = {{'r', early ? 2u : 6u, &m_temps},
+    const File files[] = {{'r', early ? 2u : kMostRegisters, &m_temps},
                           {'v', kColours, &m_colours},
                           {'c', kConstants, &m_constantsRead},
-                          {'t', early ? 4u : 6u, &m_texcoords}};
+                          {'t', early ? 4u : kMostRegisters, &m_texcoords}};
     if (type > kTexture) {
         fail(where() + " uses register type " + std::to_string(type) + ", which ps_1_x does not offer");
     }
@@ -756,9 +757,13 @@ void Translator::textureMatrix(std::uint32_t opcode, const Destination& d, const
              (threeRows ? "texm3x2pad" : "texm3x3pad"));
     }
     const bool pad = opcode == padOpcode;
+    const std::string pads = threeRows ? " texm3x3pad" : " texm3x2pad";
+    if (pad && m_padRows == rows - 1) {
+        fail(where() + " follows " + std::to_string(m_padRows) + pads + " already");
+    }
     if (!pad && m_padRows != rows - 1) {
         fail(where() + " follows " + std::to_string(m_padRows) + " instead of " + std::to_string(rows - 1) +
-             (threeRows ? " texm3x3pad" : " texm3x2pad"));
+             pads);
     }
     loadSources(s, opcode == kTexm3x3spec ? 2 : 1);
     line(std::string("m.") + "xyz"[m_padRows] + " = dot(" + t + ".xyz, s0.xyz);");

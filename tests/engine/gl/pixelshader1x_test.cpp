@@ -239,8 +239,7 @@ TEST(PixelShader1x, RefusesMalformedAndUnofferedCode) {
         const char* error;
     } cases[] = {
         {{}, "the shader has no version word"},
-        {{0xFFFE0101, 0xFFFF}, "version word 0xFFFE0101 is not a pixel shader of version 1.1 to 1.4"},
-        {{0xFFFF0200, 0xFFFF}, "version word 0xFFFF0200"},
+        {{0xFFFF0200, 0xFFFF}, "version word 0xFFFF0200 is not a pixel shader of version 1.1 to 1.4"},
         {{0xFFFF0101, 0x01, 0x800F0000, 0x90E40000}, "ends without the end word 0x0000FFFF"},
         {{0xFFFF0101, 0x01, 0x800F0000}, "mov (0x01) at word 1 is cut off"},
         {{0xFFFF0101, 0x51, 0xA00F0000, 0x3F800000}, "def (0x51) at word 1 is cut off"},
@@ -259,6 +258,8 @@ TEST(PixelShader1x, RefusesMalformedAndUnofferedCode) {
         {{0xFFFF0101, 0x01, 0x840F0000, 0x90E40000, 0xFFFF}, "result shift 0x4"},
         {{0xFFFF0101, 0x48, 0xB00F0001, 0xB0E40000, 0xFFFF},
          "texm3x2tex (0x48) at word 1 follows 0 instead of 1"},
+        {{0xFFFF0101, 0x47, 0xB00F0001, 0xB0E40000, 0x47, 0xB00F0002, 0xB0E40000, 0xFFFF},
+         "follows 1 texm3x2pad already"},
     };
     for (const auto& c : cases) {
         GlslStage stage;
