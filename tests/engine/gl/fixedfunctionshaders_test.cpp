@@ -87,8 +87,7 @@ protected:
     // face the viewer; its centre pixel within 1 of the colour expected.
     void expectDrawn(const S& base, const std::vector<DrawCase>& cases, float half = 1.0f) {
         const float quad[] = {-half, -half, 0.5f, half, -half, 0.5f, -half, half, 0.5f, half, half, 0.5f};
-        const float normal[] = {0, 0, -1, 1};
-        const float coords[] = {0.5f, 0.5f, 0, 1};
+        const float normal[] = {0, 0, -1, 1}, coords[] = {0.5f, 0.5f, 0, 1};
         glBindFramebuffer(GL_FRAMEBUFFER, m_surface.framebuffer());
         glViewport(0, 0, 4, 4);
         glEnableVertexAttribArray(0);
@@ -200,7 +199,10 @@ TEST_F(FixedFunctionShadersTest, LightsOneVertex) {
     // between its half angles' cosines.
     const d3d::D3DVECTOR sixtyDegrees = {0.8660254f, 0, 0.5f};
     const d3d::D3DVECTOR halfwayInCone = {0.3512125f, 0, 0.9362935f};
-    const d3d::D3DXMATRIX doubled(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1);
+    // Twice a turn by 60 degrees about y, moved to keep the quad in place, with that light.
+    const Change turned = all({set(&S::world, d3d::D3DXMATRIX(1, 0, -1.7320508f, 0, 0, 2, 0, 0, 1.7320508f, 0,
+                                                              1, 0, -0.8660254f, 0, 0, 1)),
+                               light(D3DLIGHT_DIRECTIONAL, sixtyDegrees)});
     const std::vector<DrawCase> cases = {
         {"directional, head on", light(D3DLIGHT_DIRECTIONAL), {153, 179, 230, 128}},
         {"directional at 60 degrees", light(D3DLIGHT_DIRECTIONAL, sixtyDegrees), {102, 102, 128, 128}},
@@ -212,7 +214,7 @@ TEST_F(FixedFunctionShadersTest, LightsOneVertex) {
          all({set(&S::hasColor1, 1), set(&S::ambientMaterialSource, 2)}),
          {153, 166, 204, 128}},
         {"no normal: ambient and emissive", set(&S::hasNormal, false), {51, 26, 26, 128}},
-        {"world scaled, normals not normalised", set(&S::world, doubled), {102, 102, 128, 128}},
+        {"normals by the inverse transpose, not normalised", turned, {102, 102, 128, 128}},
         {"unlit without vertex colours: white", set(&S::lighting, false), {255, 255, 255, 255}},
         {"specular, head on", set(&S::specularEnable, true), {179, 204, 255, 128}},
         {"specular at 60 degrees, distant viewer down -z",
@@ -232,7 +234,6 @@ TEST_F(FixedFunctionShadersTest, LightsOneVertex) {
 }
 
 TEST(FixedFunctionShaders, KeysDifferExactlyWhenSourcesDo) {
-    const auto enable = [](std::size_t i) { return [i](S& s) { s.lightEnabled[i] = true; }; };
     const std::tuple<const char*, Change, bool, bool> cases[] = {
         {"transform", set(&S::world, d3d::D3DXMATRIX()), false, false},
         {"colour", set(&S::textureFactor, 7), false, false},
@@ -243,7 +244,7 @@ TEST(FixedFunctionShaders, KeysDifferExactlyWhenSourcesDo) {
         {"colours with COLORVERTEX off", all({set(&S::hasColor0, 1), set(&S::colorVertex, 0)}), false, false},
         {"the same argument as argument 2", same(kSelect2, 0, kTexture), false, false},
         {"light type", light(d3d::D3DLIGHT_POINT), true, false},
-        {"a second light", enable(5), true, false},
+        {"a second light", [](S& s) { s.lightEnabled[5] = true; }, true, false},
         {"normalised normals", set(&S::normalizeNormals, true), true, false},
         {"texture coordinate set", stage(1, &TS::texCoordIndex, 0), true, false},
         {"result into temp", stage(0, &TS::resultArg, kTemp), false, true},
@@ -251,8 +252,9 @@ TEST(FixedFunctionShaders, KeysDifferExactlyWhenSourcesDo) {
     };
     for (const auto& [name, change, vertexDiffers, pixelDiffers] : cases) {
         S base;
-        all({set(&S::hasNormal, true), set(&S::texCoords, 2), light(d3d::D3DLIGHT_DIRECTIONAL), enable(0),
-             same(kSelect1, kTexture, 0), stage(0, &TS::textured, true)})(base);
+        all({set(&S::hasNormal, true), set(&S::texCoords, 2), light(d3d::D3DLIGHT_DIRECTIONAL),
+             set(&S::lightEnabled, std::array<bool, 8>{true}), same(kSelect1, kTexture, 0),
+             stage(0, &TS::textured, true)})(base);
         base.lights[5] = base.lights[0];
         S changed = base;
         change(changed);
