@@ -24,16 +24,15 @@ namespace {
 
 using S = FixedFunctionState;
 using TS = FixedFunctionState::TextureStage;
-using Rgba = std::array<int, 4>;
 using Change = std::function<void(S&)>;
 
-// Texture arguments (D3DTA_*) and the operations (D3DTOP_*) the cases name.
+// Texture arguments (D3DTA_*) and selections (D3DTOP_SELECTARG1, 2); the cases name other
+// operations by their values.
 constexpr DWORD kDiffuse = 0, kCurrent = 1, kTexture = 2, kFactor = 3, kSpecular = 4, kTemp = 5;
-constexpr DWORD kConstant = 6, kComplement = 0x10, kReplicate = 0x20;
-constexpr DWORD kDisable = 1, kSelect1 = 2, kSelect2 = 3, kAdd = 7;
+constexpr DWORD kConstant = 6, kComplement = 0x10, kReplicate = 0x20, kSelect1 = 2, kSelect2 = 3;
 
 // Vertex colours 0 and 1 and the 1 x 1 textures of stages 0 and 1, as RGBA bytes.
-constexpr Rgba kColours[2] = {{64, 128, 192, 128}, {128, 64, 0, 255}};
+constexpr int kColours[2][4] = {{64, 128, 192, 128}, {128, 64, 0, 255}};
 constexpr std::uint8_t kTexels[2][4] = {{255, 128, 0, 64}, {32, 64, 96, 255}};
 
 template <typename T, typename V>
@@ -66,7 +65,7 @@ Change same(DWORD op, DWORD arg1, DWORD arg2, DWORD arg0 = kCurrent, std::size_t
 struct DrawCase {
     const char* name;
     Change change;
-    Rgba expected;
+    std::array<int, 4> expected;
 };
 
 class FixedFunctionShadersTest : public ::testing::Test {
@@ -109,7 +108,7 @@ protected:
             }
             for (GLuint i = 0; i < vertex.attributes.size(); ++i) {
                 const GlslStage::Attribute& a = vertex.attributes[i];
-                const Rgba& c8 = kColours[a.usageIndex == 0 ? 0 : 1];
+                const int* c8 = kColours[a.usageIndex == 0 ? 0 : 1];
                 const float colour[] = {c8[0] / 255.0f, c8[1] / 255.0f, c8[2] / 255.0f, c8[3] / 255.0f};
                 glBindAttribLocation(program, i, a.name.c_str());
                 glVertexAttrib4fv(i, a.usage == 3 ? normal : a.usage == 10 ? colour : coords);
@@ -156,13 +155,15 @@ TEST_F(FixedFunctionShadersTest, DrawsTextureOperationsAndChainsStages) {
         {"MODULATECOLOR_ADDALPHA", same(19, kTexture, kDiffuse), {128, 128, 64, 96}},
         {"MODULATEINVALPHA_ADDCOLOR", same(20, kTexture, kDiffuse), {255, 224, 144, 160}},
         {"MODULATEINVCOLOR_ADDALPHA", same(21, kTexture, kDiffuse), {64, 128, 255, 160}},
-        {"DOTPRODUCT3", same(24, kTexture, kConstant | kComplement), {192, 192, 192, 192}},
+        {"DOTPRODUCT3, into alpha too",
+         all({same(24, kTexture, kConstant | kComplement), stage(0, &TS::alphaOp, 2)}),
+         {192, 192, 192, 192}},
         {"MULTIPLYADD", same(25, kTexture, kDiffuse, kFactor), {255, 128, 0, 160}},
         {"LERP", same(26, kTexture, kFactor, kConstant), {255, 80, 0, 112}},
         {"SELECTARG1 of specular", same(2, kSpecular, 0), {128, 64, 0, 255}},
         {"MODULATE of the constant", same(4, kConstant, kDiffuse), {8, 32, 96, 32}},
         {"no texture: current passes on", stage(0, &TS::textured, false), {64, 128, 192, 128}},
-        {"alpha disabled: diffuse's", stage(0, &TS::alphaOp, kDisable), {64, 64, 0, 128}},
+        {"alpha disabled: diffuse's", stage(0, &TS::alphaOp, 1), {64, 64, 0, 128}},
         {"stage 1's texture",
          all({same(4, kTexture, kCurrent, 0, 1), stage(1, &TS::textured, true)}),
          {8, 16, 0, 64}},
@@ -240,7 +241,7 @@ TEST(FixedFunctionShaders, KeysDifferExactlyWhenSourcesDo) {
         {"light values", light(d3d::D3DLIGHT_DIRECTIONAL, {1, 0, 0}, 5), false, false},
         {"specular enable", set(&S::specularEnable, true), false, false},
         {"an unread argument", stage(0, &TS::colorArg0, kFactor), false, false},
-        {"a stage after a disabled one", stage(2, &TS::colorOp, kAdd), false, false},
+        {"ADD in a stage after a disabled one", stage(2, &TS::colorOp, 7), false, false},
         {"colours with COLORVERTEX off", all({set(&S::hasColor0, 1), set(&S::colorVertex, 0)}), false, false},
         {"the same argument as argument 2", same(kSelect2, 0, kTexture), false, false},
         {"light type", light(d3d::D3DLIGHT_POINT), true, false},
