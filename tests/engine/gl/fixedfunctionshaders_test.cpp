@@ -200,10 +200,11 @@ TEST_F(FixedFunctionShadersTest, LightsOneVertex) {
     // between its half angles' cosines.
     const d3d::D3DVECTOR sixtyDegrees = {0.8660254f, 0, 0.5f};
     const d3d::D3DVECTOR halfwayInCone = {0.3512125f, 0, 0.9362935f};
-    // Twice a turn by 60 degrees about y, moved to keep the quad in place, with that light.
-    const Change turned = all({set(&S::world, d3d::D3DXMATRIX(1, 0, -1.7320508f, 0, 0, 2, 0, 0, 1.7320508f, 0,
-                                                              1, 0, -0.8660254f, 0, 0, 1)),
-                               light(D3DLIGHT_DIRECTIONAL, sixtyDegrees)});
+    // A world twice the size (its normals half as long, not normalised), seen turned by 60 degrees
+    // about y and moved to keep the quad in place: the light falls at 60 degrees.
+    const d3d::D3DXMATRIX twice(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1);
+    const d3d::D3DXMATRIX turn(0.5f, 0, -0.8660254f, 0, 0, 1, 0, 0, 0.8660254f, 0, 0.5f, 0, -0.8660254f, 0, 0,
+                               1);
     const std::vector<DrawCase> cases = {
         {"directional, head on", light(D3DLIGHT_DIRECTIONAL), {153, 179, 230, 128}},
         {"directional at 60 degrees", light(D3DLIGHT_DIRECTIONAL, sixtyDegrees), {102, 102, 128, 128}},
@@ -215,7 +216,7 @@ TEST_F(FixedFunctionShadersTest, LightsOneVertex) {
          all({set(&S::hasColor1, 1), set(&S::ambientMaterialSource, 2)}),
          {153, 166, 204, 128}},
         {"no normal: ambient and emissive", set(&S::hasNormal, false), {51, 26, 26, 128}},
-        {"normals by the inverse transpose, not normalised", turned, {102, 102, 128, 128}},
+        {"camera space", all({set(&S::world, twice), set(&S::view, turn)}), {102, 102, 128, 128}},
         {"unlit without vertex colours: white", set(&S::lighting, false), {255, 255, 255, 255}},
         {"specular, head on", set(&S::specularEnable, true), {179, 204, 255, 128}},
         {"specular at 60 degrees, distant viewer down -z",
