@@ -31,8 +31,9 @@ using Change = std::function<void(S&)>;
 constexpr DWORD kDiffuse = 0, kCurrent = 1, kTexture = 2, kFactor = 3, kSpecular = 4, kTemp = 5;
 constexpr DWORD kConstant = 6, kComplement = 0x10, kReplicate = 0x20, kSelect1 = 2, kSelect2 = 3;
 
-// Vertex colours 0 and 1 and the 1 x 1 textures of stages 0 and 1, as RGBA bytes.
-constexpr int kColours[2][4] = {{64, 128, 192, 128}, {128, 64, 0, 255}};
+// Vertex colours 0 and 1 and the 1 x 1 textures of stages 0 and 1, RGBA.
+constexpr float kColours[2][4] = {{64 / 255.0f, 128 / 255.0f, 192 / 255.0f, 128 / 255.0f},
+                                  {128 / 255.0f, 64 / 255.0f, 0, 1}};
 constexpr std::uint8_t kTexels[2][4] = {{255, 128, 0, 64}, {32, 64, 96, 255}};
 
 template <typename T, typename V>
@@ -108,10 +109,8 @@ protected:
             }
             for (GLuint i = 0; i < vertex.attributes.size(); ++i) {
                 const GlslStage::Attribute& a = vertex.attributes[i];
-                const int* c8 = kColours[a.usageIndex == 0 ? 0 : 1];
-                const float colour[] = {c8[0] / 255.0f, c8[1] / 255.0f, c8[2] / 255.0f, c8[3] / 255.0f};
                 glBindAttribLocation(program, i, a.name.c_str());
-                glVertexAttrib4fv(i, a.usage == 3 ? normal : a.usage == 10 ? colour : coords);
+                glVertexAttrib4fv(i, a.usage == 3 ? normal : a.usage == 10 ? kColours[a.usageIndex] : coords);
             }
             glLinkProgram(program);
             glUseProgram(program);
