@@ -25,6 +25,8 @@ struct FixedFunctionState {
         d3d::DWORD resultArg = 1; // D3DTA_CURRENT
         d3d::DWORD texCoordIndex; // the stage's own number
         bool textured = false;    // a texture is bound to the stage
+        // D3DTSS_CONSTANT: the colour that D3DTA_CONSTANT reads.
+        d3d::D3DCOLOR constant = 0;
     };
 
     FixedFunctionState() {

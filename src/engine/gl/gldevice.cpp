@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 using namespace d3d;
@@ -55,6 +56,7 @@ enum : DWORD {
     kColorArg0 = 26,
     kAlphaArg0 = 27,
     kResultArg = 28,
+    kConstant = 32,
 };
 
 // Sampler states (D3DSAMPLERSTATETYPE).
@@ -466,6 +468,9 @@ void GlDevice::SetTextureStageState(DWORD stage, DWORD type, DWORD value) {
     case kTexCoordIndex:
         s.texCoordIndex = value;
         break;
+    case kConstant:
+        s.constant = value;
+        break;
     default:
         break;
     }
@@ -672,9 +677,14 @@ const GlDevice::CachedStage& GlDevice::fixedStage(std::map<std::string, CachedSt
                                                   const std::string& key, bool vertex) {
     auto found = cache.find(key);
     if (found == cache.end()) {
-        GlslStage stage = vertex ? FixedFunctionShaders::vertexStage(m_state.fixed)
-                                 : FixedFunctionShaders::pixelStage(m_state.fixed);
-        found = cache.emplace(key, CachedStage{newStageId(), std::move(stage)}).first;
+        CachedStage made{newStageId(), {}, {}};
+        try {
+            made.stage = vertex ? FixedFunctionShaders::vertexStage(m_state.fixed)
+                                : FixedFunctionShaders::pixelStage(m_state.fixed);
+        } catch (const std::runtime_error& e) {
+            made.problem = e.what();
+        }
+        found = cache.emplace(key, std::move(made)).first;
     }
     return found->second;
 }
@@ -761,6 +771,10 @@ const GlDevice::Program* GlDevice::program() {
         vertexId = m_state.vertexShader->id();
     } else {
         const CachedStage& s = fixedStage(m_fixedVertexStages, FixedFunctionShaders::vertexKey(f), true);
+        if (!s.problem.empty()) {
+            m_drawProblem = s.problem;
+            return nullptr;
+        }
         vertex = &s.stage;
         vertexId = s.id;
     }
@@ -769,6 +783,10 @@ const GlDevice::Program* GlDevice::program() {
         pixelId = m_state.pixelShader->id();
     } else {
         const CachedStage& s = fixedStage(m_fixedPixelStages, FixedFunctionShaders::pixelKey(f), false);
+        if (!s.problem.empty()) {
+            m_drawProblem = s.problem;
+            return nullptr;
+        }
         pixel = &s.stage;
         pixelId = s.id;
     }

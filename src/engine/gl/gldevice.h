@@ -159,6 +159,7 @@ private:
     struct CachedStage {
         std::uint64_t id;
         GlslStage stage;
+        std::string problem; // why the state cannot be drawn without a shader
     };
 
     void takeSize(const d3d::D3DPRESENT_PARAMETERS& parameters);
