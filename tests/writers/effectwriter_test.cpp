@@ -1,10 +1,13 @@
+#include "engine/gl/effectfile.h"
 #include "parsedeffect.h"
 #include "writers/effectwriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <tuple>
 
@@ -95,6 +98,59 @@ void expectCode(const ParsedEffect& parsed, const MOJOSHADER_effectState& state,
     const MOJOSHADER_parseData& shader = parsed.shader(state);
     EXPECT_EQ(instructions(shader.output, shader.output_len), instructions(d->output, d->output_len)) << code;
     MOJOSHADER_freeParseData(d);
+}
+
+// The game's shapes: shader variables named by a pass, and a fixed-function pass whose states take
+// indices, name parameters, hold floats or compute an expression.
+Description gameSample() {
+    using State = EffectWriter::State;
+    Description d;
+    EffectWriter::Parameter vs{"MainVS", Type::VertexShader, "", {}, "", {}, {}};
+    vs.shader = {kVertexCode, {{"Matrix", 0}, {"Colour", 4}}};
+    EffectWriter::Parameter ps{"MainPS", Type::PixelShader, "", {}, "", {}, {}};
+    ps.shader = {kFlatPixelCode, {}};
+    d.parameters = {{"Matrix", Type::Float4x4, "WORLD", {}, "", {}, {}},
+                    {"Colour", Type::Float4, "", {0.5f, 0.25f, 1, 1}, "", {}, {}},
+                    {"Power", Type::Float, "", {8}, "", {}, {}},
+                    {"Picture", Type::Texture, "", {}, "", {}, {}},
+                    vs,
+                    ps};
+    State vsNamed{"VertexShader", 0, 0, {}, "MainVS"};
+    State psNamed{"PixelShader", 0, 0, {}, "MainPS"};
+    State diffuse{"MaterialDiffuse"};
+    diffuse.expression = {{{"Colour", 0, false}},
+                          {},
+                          {{ExpressionAssembler::Op::Mov,
+                            4,
+                            false,
+                            {{ExpressionAssembler::Table::Input, 0, 0}},
+                            {ExpressionAssembler::Table::Output, 0, 0}}}};
+    const std::vector<State> fixed = {{"VertexShader", 0},
+                                      {"PixelShader", 0},
+                                      {"ColorOp", 4, 1},
+                                      {"Texture", 0, 2, {}, "Picture"},
+                                      {"WorldTransform", 0, 3, {}, "Matrix"},
+                                      {"MaterialPower", 0, 0, {}, "Power"},
+                                      {"LightDiffuse", 0, 5, {0.5f, 0.5f, 0.5f, 1}},
+                                      diffuse};
+    d.techniques = {{"Shaders", {{"Named", {vsNamed, psNamed}, {}, {}, {}}}, {}},
+                    {"Fixed", {{"Fixed", fixed, {}, {}, {}}}, {}}};
+    return d;
+}
+
+EffectFile readBack(const std::string& bytes) {
+    EffectFile file;
+    std::string error;
+    EXPECT_TRUE(
+        EffectFile::read(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), file, error))
+        << error;
+    return file;
+}
+
+std::uint32_t firstWord(const std::vector<std::uint8_t>& bytes) {
+    std::uint32_t w = 0;
+    std::memcpy(&w, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
+    return w;
 }
 
 } // namespace
@@ -192,6 +248,69 @@ TEST(EffectWriter, TechniquesPassesStatesAndShadersComeBackAsWritten) {
     expectCode(parsed, only.states[0], kFlatPixelCode);
 }
 
+TEST(EffectWriter, ShaderVariablesLieInTheObjectSectionAndPassesNameThem) {
+    const EffectFile file = readBack(gameSample().build());
+    ASSERT_EQ(file.parameters.size(), 6u);
+    const std::pair<int, std::uint32_t> shaders[] = {{file.parameterNamed("MainVS"), 0xFFFE0200},
+                                                     {file.parameterNamed("MainPS"), 0xFFFF0200}};
+    for (const auto& [index, version] : shaders) {
+        ASSERT_GE(index, 0);
+        const EffectFile::Parameter& p = file.parameters[static_cast<std::size_t>(index)];
+        EXPECT_EQ(p.type.klass, 4u);
+        EXPECT_EQ(p.type.type, version == 0xFFFE0200 ? 16u : 15u);
+        ASSERT_EQ(p.value.size(), 1u);
+        ASSERT_EQ(file.objects.count(p.value[0]), 1u);
+        EXPECT_EQ(firstWord(file.objects.at(p.value[0])), version);
+    }
+    const std::vector<EffectFile::State>& named = file.techniques.at(0).passes.at(0).states;
+    ASSERT_EQ(named.size(), 2u);
+    EXPECT_EQ(named[0].operation, 0x92u);
+    EXPECT_EQ(named[0].type.type, 16u);
+    EXPECT_EQ(named[0].source, EffectFile::Source::Parameter);
+    EXPECT_EQ(named[0].parameter, "MainVS");
+    EXPECT_EQ(named[1].operation, 0x93u);
+    EXPECT_EQ(named[1].parameter, "MainPS");
+}
+
+TEST(EffectWriter, FixedFunctionStatesComeBackWithIndicesAndTheirSources) {
+    const EffectFile file = readBack(gameSample().build());
+    struct Expected {
+        std::uint32_t operation, index, type, klass;
+        EffectFile::Source source;
+        std::string parameter;
+        std::vector<std::uint32_t> value; // checked when not empty
+    };
+    using Source = EffectFile::Source;
+    const Expected expected[] = {
+        {0x92, 0, 2, 0, Source::Constant, "", {0}},
+        {0x93, 0, 2, 0, Source::Constant, "", {0}},
+        {0x67, 1, 2, 0, Source::Constant, "", {4}},
+        {0xA4, 2, 5, 4, Source::Parameter, "Picture", {}},
+        {0x7D, 3, 3, 2, Source::Parameter, "Matrix", {}},
+        {0x83, 0, 3, 0, Source::Parameter, "Power", {}},
+        {0x85, 5, 3, 1, Source::Constant, "", {0x3F000000, 0x3F000000, 0x3F000000, 0x3F800000}},
+        {0x7F, 0, 3, 1, Source::Expression, "", {}},
+    };
+    const std::vector<EffectFile::State>& states = file.techniques.at(1).passes.at(0).states;
+    ASSERT_EQ(states.size(), std::size(expected));
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        SCOPED_TRACE(i);
+        const EffectFile::State& s = states[i];
+        const Expected& e = expected[i];
+        EXPECT_EQ(std::make_tuple(s.operation, s.index, s.type.type, s.type.klass),
+                  std::make_tuple(e.operation, e.index, e.type, e.klass));
+        EXPECT_EQ(s.source, e.source);
+        EXPECT_EQ(s.parameter, e.parameter);
+        if (!e.value.empty()) {
+            EXPECT_EQ(s.value, e.value);
+        }
+    }
+    // The transform takes a whole matrix and the expression the colour's four numbers.
+    EXPECT_EQ(states[4].type.rows * states[4].type.columns, 16u);
+    EXPECT_EQ(states[7].value.size(), 4u);
+    EXPECT_EQ(firstWord(states[7].code), 0x46580200u);
+}
+
 TEST(EffectWriter, SameDescriptionGivesSameBytes) {
     EXPECT_EQ(sample().build(), sample().build());
 }
@@ -201,7 +320,7 @@ TEST(EffectWriter, RejectsWhatItCannotEncodeNamingTheProblem) {
     const std::pair<const char*, Change> cases[] = {
         {"line 2: ",
          [](Description& d) { d.techniques[0].passes[0].vertexShader.assembly = "vs_2_0\nfoo r0, v0\n"; }},
-        {"unknown render state 'ZEnabled'",
+        {"unknown state 'ZEnabled'",
          [](Description& d) { d.techniques[0].passes[1].states[0].name = "ZEnabled"; }},
         {"unknown sampler state 'Texture'",
          [](Description& d) { d.parameters[4].samplerStates[0].name = "Texture"; }},
@@ -230,6 +349,64 @@ TEST(EffectWriter, RejectsWhatItCannotEncodeNamingTheProblem) {
     };
     for (const auto& [expected, change] : cases) {
         Description d = sample();
+        change(d);
+        try {
+            d.build();
+            ADD_FAILURE() << "accepted; expected: " << expected;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(EffectWriter, RefusesStatesItCannotEncodeNamingTheProblem) {
+    using Change = std::function<void(Description&)>;
+    auto fixed = [](Description& d) -> std::vector<EffectWriter::State>& {
+        return d.techniques[1].passes[0].states;
+    };
+    const std::pair<const char*, Change> cases[] = {
+        {"ColorOp[8]: takes an index below 8", [&](Description& d) { fixed(d)[2].index = 8; }},
+        {"MaterialPower: takes no index", [&](Description& d) { fixed(d)[5].index = 1; }},
+        {"given its value in more than one way", [&](Description& d) { fixed(d)[5].numbers = {2}; }},
+        {"names 'Colour', which is no parameter of the type",
+         [&](Description& d) { fixed(d)[4].parameter = "Colour"; }},
+        {"names 'MainVS', which is no parameter of the type",
+         [](Description& d) { d.techniques[0].passes[0].states[1].parameter = "MainVS"; }},
+        {"Texture[2]: must name a texture parameter", [&](Description& d) { fixed(d)[3].parameter.clear(); }},
+        {"takes a shader parameter, or 0 for none", [&](Description& d) { fixed(d)[0].value = 1; }},
+        {"takes 4 numbers, not 3", [&](Description& d) { fixed(d)[6].numbers.pop_back(); }},
+        {"takes an integer, not numbers",
+         [&](Description& d) {
+             fixed(d)[2] = {"ColorOp", 0, 1, {4}};
+         }},
+        {"sets 'ColorOp'[1] twice",
+         [&](Description& d) {
+             fixed(d).push_back({"ColorOp", 2, 1});
+         }},
+        {"sets 'PixelShader' and also gives that shader's code",
+         [](Description& d) {
+             d.techniques[0].passes[0].pixelShader = {kFlatPixelCode, {}};
+         }},
+        {"an expression without instructions",
+         [&](Description& d) { fixed(d)[7].expression.instructions.clear(); }},
+        {"never writes oc0.w",
+         [&](Description& d) { fixed(d)[7].expression.instructions[0].components = 3; }},
+        {"'MainPS' is a shader without code",
+         [](Description& d) { d.parameters[5].shader.assembly.clear(); }},
+        {"'Power' has shader code but is not a shader",
+         [](Description& d) {
+             d.parameters[2].shader = {kFlatPixelCode, {}};
+         }},
+        {"binds shader 'MainPS'",
+         [](Description& d) { d.parameters[4].shader.bindings[1].parameter = "MainPS"; }},
+        {"parameter 'MainVS', vertex shader: the code is a pixel shader",
+         [](Description& d) {
+             d.parameters[4].shader = {kFlatPixelCode, {}};
+         }},
+    };
+    for (const auto& [expected, change] : cases) {
+        Description d = gameSample();
+        ASSERT_NO_THROW(d.build());
         change(d);
         try {
             d.build();
