@@ -194,6 +194,9 @@ std::vector<Seed> fileManagerSeeds() {
 
 std::vector<Seed> effectSeeds() {
     std::vector<Seed> seeds;
+    // The demo effects have the game's shapes: shader variables in the object section named by
+    // passes, shaders written in a pass, fixed-function passes whose states take indices, name
+    // parameters or compute expressions.
     for (const auto& [name, bytes] : buildDemoEffects()) {
         seeds.push_back({name + ".fxo", bytes});
     }

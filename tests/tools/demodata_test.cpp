@@ -7,8 +7,11 @@
 #include "managers/resourcefile.h"
 #include "model/model.h"
 #include "support/tempdir.h"
+#include "writers/demoeffects.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 namespace {
 
@@ -31,6 +34,8 @@ TEST(DemoData, EveryModelsEffectsAndTexturesResolveInTheDataFolder) {
     std::size_t meshes = 0;
     std::size_t withoutMaterial = 0;
     bool unnamed = false;
+    std::set<std::string> used;
+    std::set<std::string> ship;
     for (const char* name : {"Demo_Ship.alo", "Demo_Planet.alo", "Demo_Oddities.alo"}) {
         const auto model = load(files, std::string("Data\\Art\\Models\\") + name);
         ASSERT_NE(model, nullptr) << name;
@@ -46,6 +51,10 @@ TEST(DemoData, EveryModelsEffectsAndTexturesResolveInTheDataFolder) {
             const std::string effect =
                 ResourceFile::replaceLastExtension(toUpperAscii(material->effectName), ".FX", ".FXO");
             EXPECT_TRUE(files.open("Data\\Art\\Shaders\\" + effect)) << effect;
+            used.insert(effect);
+            if (std::string(name) == "Demo_Ship.alo") {
+                ship.insert(effect);
+            }
             for (const EffectParameter& p : material->parameters) {
                 if (p.type == EffectParameter::kTexture) {
                     const std::string texture =
@@ -56,6 +65,13 @@ TEST(DemoData, EveryModelsEffectsAndTexturesResolveInTheDataFolder) {
         }
     }
     EXPECT_GE(meshes, 8u);
+    // The models show every demo effect, and each of the ship's meshes another one.
+    std::set<std::string> demo;
+    for (const auto& [name, bytes] : buildDemoEffects()) {
+        demo.insert(toUpperAscii(name) + ".FXO");
+    }
+    EXPECT_EQ(used, demo);
+    EXPECT_EQ(ship.size(), 5u);
     EXPECT_GE(withoutMaterial, 1u);
     EXPECT_TRUE(unnamed);
     // The loose hull texture overrides the archived one.

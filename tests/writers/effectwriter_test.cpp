@@ -1,10 +1,13 @@
+#include "engine/gl/effectfile.h"
 #include "parsedeffect.h"
 #include "writers/effectwriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <tuple>
 
@@ -95,6 +98,58 @@ void expectCode(const ParsedEffect& parsed, const MOJOSHADER_effectState& state,
     const MOJOSHADER_parseData& shader = parsed.shader(state);
     EXPECT_EQ(instructions(shader.output, shader.output_len), instructions(d->output, d->output_len)) << code;
     MOJOSHADER_freeParseData(d);
+}
+
+// The game's shapes: shader variables named by a pass, and a fixed-function pass whose states take
+// indices, name parameters, hold floats or compute an expression.
+Description gameSample() {
+    using State = EffectWriter::State;
+    Description d;
+    EffectWriter::Parameter vs{"MainVS", Type::VertexShader, "", {}, "", {}, {}};
+    vs.shader = {kVertexCode, {{"Matrix", 0}, {"Colour", 4}}};
+    EffectWriter::Parameter ps{"MainPS", Type::PixelShader, "", {}, "", {}, {}};
+    ps.shader = {kFlatPixelCode, {}};
+    d.parameters = {{"Matrix", Type::Float4x4, "WORLD", {}, "", {}, {}},
+                    {"Colour", Type::Float4, "", {0.5f, 0.25f, 1, 1}, "", {}, {}},
+                    {"Power", Type::Float, "", {8}, "", {}, {}},
+                    {"Picture", Type::Texture, "", {}, "", {}, {}},
+                    vs,
+                    ps};
+    using Table = ExpressionAssembler::Table;
+    State diffuse{"MaterialDiffuse"};
+    diffuse.expression = {
+        {{"Colour", 0, false}},
+        {},
+        {{ExpressionAssembler::Op::Mov, 4, false, {{Table::Input, 0, 0}}, {Table::Output, 0, 0}}}};
+    const std::vector<State> fixed = {{"VertexShader", 0},
+                                      {"PixelShader", 0},
+                                      {"ColorOp", 4, 1},
+                                      {"Texture", 0, 2, {}, "Picture"},
+                                      {"WorldTransform", 0, 3, {}, "Matrix"},
+                                      {"MaterialPower", 0, 0, {}, "Power"},
+                                      {"LightDiffuse", 0, 5, {0.5f, 0.5f, 0.5f, 1}},
+                                      diffuse};
+    d.techniques = {
+        {"Shaders",
+         {{"Named", {{"VertexShader", 0, 0, {}, "MainVS"}, {"PixelShader", 0, 0, {}, "MainPS"}}, {}, {}, {}}},
+         {}},
+        {"Fixed", {{"Fixed", fixed, {}, {}, {}}}, {}}};
+    return d;
+}
+
+EffectFile readBack(const std::string& bytes) {
+    EffectFile file;
+    std::string error;
+    EXPECT_TRUE(
+        EffectFile::read(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), file, error))
+        << error;
+    return file;
+}
+
+std::uint32_t firstWord(const std::vector<std::uint8_t>& bytes) {
+    std::uint32_t w = 0;
+    std::memcpy(&w, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
+    return w;
 }
 
 } // namespace
@@ -192,6 +247,45 @@ TEST(EffectWriter, TechniquesPassesStatesAndShadersComeBackAsWritten) {
     expectCode(parsed, only.states[0], kFlatPixelCode);
 }
 
+TEST(EffectWriter, GameShapesComeBackThroughOurReader) {
+    const EffectFile file = readBack(gameSample().build());
+    // Shader variables hold an object id whose code lies in the object section.
+    for (const auto& [name, version] :
+         {std::pair<const char*, std::uint32_t>{"MainVS", 0xFFFE0200}, {"MainPS", 0xFFFF0200}}) {
+        const EffectFile::Parameter& p =
+            file.parameters.at(static_cast<std::size_t>(file.parameterNamed(name)));
+        EXPECT_EQ(p.type.type, version == 0xFFFE0200 ? 16u : 15u);
+        EXPECT_EQ(firstWord(file.objects.at(p.value.at(0))), version) << name;
+    }
+    struct Expected {
+        std::size_t technique;
+        std::uint32_t operation, index, type, klass;
+        EffectFile::Source source;
+        std::string parameter;
+    };
+    using Source = EffectFile::Source;
+    const Expected expected[] = {
+        {0, 0x92, 0, 16, 4, Source::Parameter, "MainVS"}, {0, 0x93, 0, 15, 4, Source::Parameter, "MainPS"},
+        {1, 0x92, 0, 2, 0, Source::Constant, ""},         {1, 0x93, 0, 2, 0, Source::Constant, ""},
+        {1, 0x67, 1, 2, 0, Source::Constant, ""},         {1, 0xA4, 2, 5, 4, Source::Parameter, "Picture"},
+        {1, 0x7D, 3, 3, 2, Source::Parameter, "Matrix"},  {1, 0x83, 0, 3, 0, Source::Parameter, "Power"},
+        {1, 0x85, 5, 3, 1, Source::Constant, ""},         {1, 0x7F, 0, 3, 1, Source::Expression, ""},
+    };
+    std::size_t at[2] = {0, 0};
+    for (const Expected& e : expected) {
+        const EffectFile::State& s =
+            file.techniques.at(e.technique).passes.at(0).states.at(at[e.technique]++);
+        EXPECT_EQ(std::make_tuple(s.operation, s.index, s.type.type, s.type.klass, s.source, s.parameter),
+                  std::make_tuple(e.operation, e.index, e.type, e.klass, e.source, e.parameter));
+    }
+    const std::vector<EffectFile::State>& fixed = file.techniques.at(1).passes.at(0).states;
+    EXPECT_EQ(fixed.size(), at[1]);
+    EXPECT_EQ(fixed[0].value, std::vector<std::uint32_t>{0}); // no shader: the fixed-function pipeline
+    EXPECT_EQ(fixed[6].value, (std::vector<std::uint32_t>{0x3F000000, 0x3F000000, 0x3F000000, 0x3F800000}));
+    EXPECT_EQ(fixed[7].value.size(), 4u);
+    EXPECT_EQ(firstWord(fixed[7].code), 0x46580200u);
+}
+
 TEST(EffectWriter, SameDescriptionGivesSameBytes) {
     EXPECT_EQ(sample().build(), sample().build());
 }
@@ -201,7 +295,7 @@ TEST(EffectWriter, RejectsWhatItCannotEncodeNamingTheProblem) {
     const std::pair<const char*, Change> cases[] = {
         {"line 2: ",
          [](Description& d) { d.techniques[0].passes[0].vertexShader.assembly = "vs_2_0\nfoo r0, v0\n"; }},
-        {"unknown render state 'ZEnabled'",
+        {"unknown state 'ZEnabled'",
          [](Description& d) { d.techniques[0].passes[1].states[0].name = "ZEnabled"; }},
         {"unknown sampler state 'Texture'",
          [](Description& d) { d.parameters[4].samplerStates[0].name = "Texture"; }},
@@ -230,6 +324,42 @@ TEST(EffectWriter, RejectsWhatItCannotEncodeNamingTheProblem) {
     };
     for (const auto& [expected, change] : cases) {
         Description d = sample();
+        change(d);
+        try {
+            d.build();
+            ADD_FAILURE() << "accepted; expected: " << expected;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(EffectWriter, RefusesStatesItCannotEncodeNamingTheProblem) {
+    using Change = std::function<void(Description&)>;
+    auto fixed = [](Description& d) -> std::vector<EffectWriter::State>& {
+        return d.techniques[1].passes[0].states;
+    };
+    const std::pair<const char*, Change> cases[] = {
+        {"ColorOp[8]: takes an index below 8", [&](Description& d) { fixed(d)[2].index = 8; }},
+        {"names 'Colour', which is no parameter of the type",
+         [&](Description& d) { fixed(d)[4].parameter = "Colour"; }},
+        {"Texture[2]: must name a texture parameter", [&](Description& d) { fixed(d)[3].parameter.clear(); }},
+        {"takes a shader parameter, or 0 for none", [&](Description& d) { fixed(d)[0].value = 1; }},
+        {"takes 4 numbers, not 3", [&](Description& d) { fixed(d)[6].numbers.pop_back(); }},
+        {"sets 'ColorOp'[1] twice",
+         [&](Description& d) {
+             fixed(d).push_back({"ColorOp", 2, 1});
+         }},
+        {"never writes oc0.w",
+         [&](Description& d) { fixed(d)[7].expression.instructions[0].components = 3; }},
+        {"parameter 'MainVS', vertex shader: the code is a pixel shader",
+         [](Description& d) {
+             d.parameters[4].shader = {kFlatPixelCode, {}};
+         }},
+    };
+    for (const auto& [expected, change] : cases) {
+        Description d = gameSample();
+        ASSERT_NO_THROW(d.build());
         change(d);
         try {
             d.build();

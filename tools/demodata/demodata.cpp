@@ -48,6 +48,7 @@ bool writeDemoData(const std::string& folder, std::string& error) {
     art.add("DATA\\ART\\MODELS\\DEMO_SHIP.ALO", DemoModels::ship());
     art.add("DATA\\ART\\MODELS\\DEMO_PLANET.ALO", DemoModels::sphere());
     art.add("DATA\\ART\\TEXTURES\\DEMO_HULL.DDS", DemoTextures::hull(0));
+    art.add("DATA\\ART\\TEXTURES\\DEMO_HULL_NORMAL.DDS", DemoTextures::hullNormal());
     art.add("DATA\\ART\\TEXTURES\\DEMO_ENGINE.DDS", DemoTextures::engine());
     for (const auto& [name, bytes] : buildDemoEffects()) {
         art.add("DATA\\ART\\SHADERS\\" + name + ".FXO", bytes);

@@ -88,6 +88,53 @@ void glossMaterial(AloMesh& mesh, const std::string& texture, float r, float g, 
         AloParameter::floatValue("Shininess", 32), AloParameter::textureName("BaseTexture", texture)};
 }
 
+// Lit per pixel and tinted by the team colour, its panels shaded by the normal map.
+void bumpColorizeMaterial(AloMesh& mesh) {
+    mesh.effect = "MeshBumpColorize.fx";
+    mesh.parameters = {AloParameter::float4Value("Emissive", 0.15f, 0.15f, 0.15f, 1),
+                       AloParameter::float4Value("Diffuse", 0.8f, 0.8f, 0.85f, 1),
+                       AloParameter::float4Value("Specular", 1, 1, 1, 1),
+                       AloParameter::floatValue("Shininess", 32),
+                       AloParameter::float4Value("Colorization", 0.45f, 0.6f, 1, 1),
+                       AloParameter::float4Value("UVOffset", 0, 0, 0, 0),
+                       AloParameter::textureName("BaseTexture", "Demo_Hull.tga"),
+                       AloParameter::textureName("NormalTexture", "Demo_Hull_Normal.tga")};
+}
+
+void glossColorizeMaterial(AloMesh& mesh) {
+    mesh.effect = "MeshGlossColorize.fx";
+    mesh.parameters = {AloParameter::float4Value("Emissive", 0.2f, 0.2f, 0.2f, 1),
+                       AloParameter::float4Value("Diffuse", 0.8f, 0.8f, 0.85f, 1),
+                       AloParameter::float4Value("Specular", 1, 1, 1, 1),
+                       AloParameter::floatValue("Shininess", 16),
+                       AloParameter::float4Value("Colorization", 0.55f, 0.75f, 1, 1),
+                       AloParameter::textureName("BaseTexture", "Demo_Hull.tga"),
+                       AloParameter::textureName("GlossTexture", "Demo_Engine.tga")};
+}
+
+// The engine's glow: its texture added to what is behind.
+void additiveMaterial(AloMesh& mesh) {
+    mesh.effect = "MeshAdditive.fx";
+    mesh.parameters = {AloParameter::float4Value("Color", 0.3f, 0.5f, 0.9f, 1),
+                       AloParameter::float4Value("UVScrollRate", 0, 0.5f, 0, 0),
+                       AloParameter::textureName("BaseTexture", "Demo_Engine.tga")};
+}
+
+// Glass: the fixed-function pipeline, blended over what is behind by Diffuse's alpha.
+void alphaMaterial(AloMesh& mesh) {
+    mesh.effect = "MeshAlpha.fx";
+    mesh.parameters = {AloParameter::float4Value("Emissive", 0.1f, 0.1f, 0.15f, 0),
+                       AloParameter::float4Value("Diffuse", 0.6f, 0.7f, 0.95f, 0.6f),
+                       AloParameter::float4Value("Specular", 1, 1, 1, 1),
+                       AloParameter::floatValue("Shininess", 24),
+                       AloParameter::textureName("BaseTexture", "Demo_Hull.tga")};
+}
+
+void plainMaterial(AloMesh& mesh, const std::string& effect, const std::string& texture) {
+    mesh.effect = effect;
+    mesh.parameters = {AloParameter::textureName("BaseTexture", texture)};
+}
+
 AloBone bone(const std::string& name, std::int32_t parent, float x, float y, float z) {
     AloBone b;
     b.name = name;
@@ -111,14 +158,16 @@ std::string DemoModels::ship() {
     AloMesh bow = box("Bow", 150, -15, -10, 210, 15, 8);
     AloMesh engine = box("Engine", -40, -12, -12, 40, 12, 12);
     AloMesh bridge = box("Bridge", -25, -15, 0, 25, 15, 25);
-    glossMaterial(hull, "Demo_Hull.tga", 0.8f, 0.8f, 0.85f);
-    glossMaterial(bow, "Demo_Hull.tga", 0.8f, 0.8f, 0.85f);
-    glossMaterial(engine, "Demo_Engine.tga", 0.6f, 0.6f, 0.7f);
-    glossMaterial(bridge, "Demo_Hull.tga", 0.9f, 0.9f, 0.9f);
+    // Each mesh shows one of the demo effects.
+    bumpColorizeMaterial(hull);
+    glossColorizeMaterial(bow);
+    alphaMaterial(bridge);
     AloMesh leftEngine = engine;
     leftEngine.name = "EngineLeft";
+    glossMaterial(leftEngine, "Demo_Engine.tga", 0.6f, 0.6f, 0.7f);
     AloMesh rightEngine = engine;
     rightEngine.name = "EngineRight";
+    additiveMaterial(rightEngine);
 
     w.addMesh(hull);
     w.addMesh(bow);
@@ -136,7 +185,7 @@ std::string DemoModels::ship() {
 std::string DemoModels::sphere() {
     AloWriter w;
     AloMesh globe = sphereMesh("Globe", 50, 16, 32);
-    glossMaterial(globe, "Demo_Planet.tga", 1, 1, 1);
+    plainMaterial(globe, "Default.fx", "Demo_Planet.tga");
     w.addMesh(globe);
     return w.build();
 }
@@ -144,7 +193,7 @@ std::string DemoModels::sphere() {
 std::string DemoModels::oddities() {
     AloWriter w;
     AloMesh unnamed = box("", -20, -20, -20, 20, 20, 20);
-    glossMaterial(unnamed, "Demo_Hull.tga", 1, 0.5f, 0.2f);
+    plainMaterial(unnamed, "AlDefault.fx", "Demo_Hull.tga");
     AloMesh bare = box("NoMaterial", 30, -10, -10, 50, 10, 10);
     bare.hasMaterial = false;
     AloMesh empty;

@@ -5,7 +5,8 @@
 // Procedural models of the demo data folder, as .ALO bytes.
 class DemoModels {
 public:
-    // A small ship: a hull, two engine pods and a bridge tower on a skeleton of four bones.
+    // A small ship: a hull, two engine pods and a bridge tower on a skeleton of four bones, each
+    // mesh with another of the demo effects.
     static std::string ship();
     // A textured sphere of radius 50 at the origin.
     static std::string sphere();

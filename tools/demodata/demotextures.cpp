@@ -39,6 +39,19 @@ std::string DemoTextures::hull(int tint) {
     return DdsWriter(128, 128, rgba).build(DdsWriter::Format::A8R8G8B8);
 }
 
+std::string DemoTextures::hullNormal() {
+    const auto rgba = paint(128, [](std::uint32_t x, std::uint32_t y, std::uint8_t* p) {
+        // Normals as 0.5 * n + 0.5: up out of the panels, leaning over along hull()'s panel lines.
+        const bool line = x % 32 <= 1 || y % 16 <= 1;
+        if (line) {
+            set(p, 200, 128, 170);
+        } else {
+            set(p, 128, 128, 255);
+        }
+    });
+    return DdsWriter(128, 128, rgba).build(DdsWriter::Format::A8R8G8B8);
+}
+
 std::string DemoTextures::engine() {
     const auto rgba = paint(64, [](std::uint32_t x, std::uint32_t y, std::uint8_t* p) {
         if (y % 16 < 4) {
