@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
-std::vector<std::uint8_t> pattern(std::uint32_t width, std::uint32_t height) {
-    std::vector<std::uint8_t> rgba;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes pattern(std::uint32_t width, std::uint32_t height) {
+    Bytes rgba;
     for (std::uint32_t i = 0; i < width * height; ++i) {
         rgba.insert(rgba.end(), {static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i * 13),
                                  static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 3)});
@@ -15,10 +19,10 @@ std::vector<std::uint8_t> pattern(std::uint32_t width, std::uint32_t height) {
     return rgba;
 }
 
-// A header for an uncompressed layout of one level, followed by the pixel bytes.
+// A header for an uncompressed layout of one level (masks red, green, blue, alpha), then the pixels.
 std::string uncompressed(std::uint32_t width, std::uint32_t height, std::uint32_t pixelFlags,
-                         std::uint32_t bits, const std::uint32_t masks[4], const std::string& pixels,
-                         std::uint32_t caps2 = 0) {
+                         std::uint32_t bits, const std::array<std::uint32_t, 4>& masks,
+                         const std::string& pixels, std::uint32_t caps2 = 0) {
     ByteWriter w;
     w.u32(0x20534444).u32(124).u32(0x1007).u32(height).u32(width).u32(width * bits / 8).u32(0).u32(0);
     for (int i = 0; i < 11; ++i) {
@@ -37,18 +41,15 @@ bool read(const std::string& file, DdsReader::Image& image, std::string& error) 
 } // namespace
 
 TEST(DdsReader, ReadsOurWritersFilesWithEveryLevel) {
-    const std::vector<std::uint8_t> rgba = pattern(8, 4);
-    const DdsWriter writer(8, 4, rgba);
+    const DdsWriter writer(8, 4, pattern(8, 4));
     DdsReader::Image image;
     std::string error;
     ASSERT_TRUE(read(writer.build(DdsWriter::Format::A8R8G8B8), image, error)) << error;
     EXPECT_EQ(image.format, DdsReader::Format::Rgba8);
     ASSERT_EQ(image.levels.size(), 4u);
-    EXPECT_EQ(image.levels[0].data, rgba);
-    EXPECT_EQ(image.levels[3].width, 1u);
-    EXPECT_EQ(image.levels[3].height, 1u);
+    EXPECT_EQ(image.levels[0].data, pattern(8, 4));
     EXPECT_EQ(image.levels[1].data, writer.mipChain()[1].rgba);
-
+    EXPECT_EQ(std::make_pair(image.levels[3].width, image.levels[3].height), std::make_pair(1u, 1u));
     ASSERT_TRUE(read(writer.build(DdsWriter::Format::Dxt1), image, error)) << error;
     EXPECT_EQ(image.format, DdsReader::Format::Dxt1);
     ASSERT_EQ(image.levels.size(), 4u);
@@ -57,24 +58,24 @@ TEST(DdsReader, ReadsOurWritersFilesWithEveryLevel) {
 }
 
 TEST(DdsReader, ConvertsSixteenBitAndLuminanceLayouts) {
-    DdsReader::Image image;
-    std::string error;
-    const std::uint32_t r5g6b5[4] = {0xF800, 0x07E0, 0x001F, 0};
-    ASSERT_TRUE(read(uncompressed(1, 1, 0x40, 16, r5g6b5, std::string("\x1F\xF8", 2)), image, error))
-        << error;
-    EXPECT_EQ(image.levels[0].data, (std::vector<std::uint8_t>{255, 0, 255, 255}));
-    const std::uint32_t a4r4g4b4[4] = {0x0F00, 0x00F0, 0x000F, 0xF000};
-    ASSERT_TRUE(read(uncompressed(1, 1, 0x41, 16, a4r4g4b4, std::string("\x0F\x8F", 2)), image, error));
-    EXPECT_EQ(image.levels[0].data, (std::vector<std::uint8_t>{255, 0, 255, 136}));
-    const std::uint32_t a1r5g5b5[4] = {0x7C00, 0x03E0, 0x001F, 0x8000};
-    ASSERT_TRUE(read(uncompressed(1, 1, 0x41, 16, a1r5g5b5, std::string("\xE0\x03", 2)), image, error));
-    EXPECT_EQ(image.levels[0].data, (std::vector<std::uint8_t>{0, 255, 0, 0}));
-    const std::uint32_t l8[4] = {0xFF, 0, 0, 0};
-    ASSERT_TRUE(read(uncompressed(2, 1, 0x20000, 8, l8, std::string("\x10\x80", 2)), image, error));
-    EXPECT_EQ(image.levels[0].data, (std::vector<std::uint8_t>{16, 16, 16, 255, 128, 128, 128, 255}));
-    const std::uint32_t a8l8[4] = {0xFF, 0, 0, 0xFF00};
-    ASSERT_TRUE(read(uncompressed(1, 1, 0x20001, 16, a8l8, std::string("\x40\x20", 2)), image, error));
-    EXPECT_EQ(image.levels[0].data, (std::vector<std::uint8_t>{64, 64, 64, 32}));
+    struct Case {
+        std::uint32_t width, flags, bits;
+        std::array<std::uint32_t, 4> masks;
+        std::string pixels;
+        Bytes rgba;
+    };
+    for (const Case& c :
+         {Case{1, 0x40, 16, {0xF800, 0x07E0, 0x001F, 0}, "\x1F\xF8", {255, 0, 255, 255}},
+          Case{1, 0x41, 16, {0x0F00, 0x00F0, 0x000F, 0xF000}, "\x0F\x8F", {255, 0, 255, 136}},
+          Case{1, 0x41, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, "\xE0\x03", {0, 255, 0, 0}},
+          Case{2, 0x20000, 8, {0xFF, 0, 0, 0}, "\x10\x80", {16, 16, 16, 255, 128, 128, 128, 255}},
+          Case{1, 0x20001, 16, {0xFF, 0, 0, 0xFF00}, "\x40\x20", {64, 64, 64, 32}}}) {
+        DdsReader::Image image;
+        std::string error;
+        ASSERT_TRUE(read(uncompressed(c.width, 1, c.flags, c.bits, c.masks, c.pixels), image, error))
+            << error;
+        EXPECT_EQ(image.levels[0].data, c.rgba) << c.flags << " " << c.masks[0];
+    }
 }
 
 TEST(DdsReader, RefusesCutShortFilesHugeSizesAndCubeMaps) {
@@ -86,12 +87,11 @@ TEST(DdsReader, RefusesCutShortFilesHugeSizesAndCubeMaps) {
     }
     EXPECT_FALSE(read(good.substr(0, good.size() - 1), image, error));
     EXPECT_EQ(error, "DDS file shorter than its levels");
-    const std::uint32_t argb[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const std::array<std::uint32_t, 4> argb = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
     // 65536 x 65536 pixels claimed by a file of a few bytes: refused before any allocation.
     EXPECT_FALSE(read(uncompressed(0xFFFFFFFFu, 0xFFFFFFFFu, 0x41, 32, argb, "abcd"), image, error));
     EXPECT_FALSE(read(uncompressed(1, 1, 0x41, 32, argb, "abcd", 0x200), image, error));
     EXPECT_EQ(error, "DDS cube maps and volumes are not read");
-    const std::uint32_t odd[4] = {0xF0, 0x0F, 0, 0};
-    EXPECT_FALSE(read(uncompressed(1, 1, 0x40, 8, odd, "a"), image, error));
+    EXPECT_FALSE(read(uncompressed(1, 1, 0x40, 8, {0xF0, 0x0F, 0, 0}, "a"), image, error));
     EXPECT_FALSE(read(uncompressed(0, 1, 0x41, 32, argb, "abcd"), image, error));
 }

@@ -3,17 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <tuple>
 
 using namespace d3d;
 
 namespace {
 
-void setColour(ID3DXEffect& effect, std::uint32_t rgb) {
+void setColour(ID3DXEffect& effect, std::uint32_t rgb, float alpha = 1) {
     const float colour[4] = {static_cast<float>(rgb >> 16 & 0xFF) / 255,
                              static_cast<float>(rgb >> 8 & 0xFF) / 255, static_cast<float>(rgb & 0xFF) / 255,
-                             1};
+                             alpha};
     ASSERT_EQ(effect.SetFloatArray("Color", colour, 4), D3D_OK);
 }
 
@@ -37,18 +36,24 @@ TEST(GlDevice, CoversThePixelsDirect3DCovers) {
     RefPtr<ID3DXEffect> effect = f.effect(GlFixture::flatEffect());
     ASSERT_TRUE(effect);
     setColour(*effect, 0xFF0000);
-    // Edges on the boundaries between pixels (Direct3D's pixel centres are whole numbers).
+    // Edges on the boundaries between pixels (Direct3D's pixel centres are whole numbers); edges
+    // through pixel centres: those on left and top edges are drawn, on right and bottom not; a
+    // quarter pixel in: the centres at 2 and 3 are inside, 1 and 4 not.
+    struct Case {
+        float x0, y0, x1, y1;
+        int left, top, right, bottom;
+    };
+    for (const Case& c : {Case{3.5f, 5.5f, 9.5f, 8.5f, 4, 6, 9, 8}, Case{4, 4, 8, 12, 4, 4, 7, 11},
+                          Case{1.25f, 1.25f, 3.25f, 3.25f, 2, 2, 3, 3}}) {
+        f.clear();
+        f.drawRectangle(*effect, c.x0, c.y0, c.x1, c.y1);
+        expectPainted(f, c.left, c.top, c.right, c.bottom, 0xFF0000);
+    }
+    // Another surface of the process's one EGL display comes and goes; this one draws on.
+    { EglSurface(8, 8).makeCurrent(); }
     f.clear();
-    f.drawRectangle(*effect, 3.5f, 5.5f, 9.5f, 8.5f);
-    expectPainted(f, 4, 6, 9, 8, 0xFF0000);
-    // Edges through pixel centres: those on left and top edges are drawn, on right and bottom not.
-    f.clear();
-    f.drawRectangle(*effect, 4, 4, 8, 12);
-    expectPainted(f, 4, 4, 7, 11, 0xFF0000);
-    // A quarter pixel in: the centres at 2 and 3 are inside, 1 and 4 not.
-    f.clear();
-    f.drawRectangle(*effect, 1.25f, 1.25f, 3.25f, 3.25f);
-    expectPainted(f, 2, 2, 3, 3, 0xFF0000);
+    f.drawRectangle(*effect, 3.5f, 3.5f, 9.5f, 9.5f);
+    EXPECT_EQ(f.rgb(5, 5), 0xFF0000u);
 }
 
 TEST(GlDevice, DepthRunsFromZeroToOneAndCullingFollowsScreenWinding) {
@@ -76,26 +81,35 @@ TEST(GlDevice, DepthRunsFromZeroToOneAndCullingFollowsScreenWinding) {
     EXPECT_EQ(f.rgb(13, 13), 0u);
 }
 
-TEST(GlDevice, PassStatesBlendAddingToTheTarget) {
+TEST(GlDevice, PassStatesBlendAndTestAlphaOnlyWhileTheirPassRuns) {
     GlFixture f;
     RefPtr<ID3DXEffect> additive =
         f.effect(GlFixture::flatEffect({{"AlphaBlendEnable", 1}, {"SrcBlend", 2}, {"DestBlend", 2}}));
-    RefPtr<ID3DXEffect> opaque = f.effect(GlFixture::flatEffect());
-    ASSERT_TRUE(additive && opaque);
+    RefPtr<ID3DXEffect> opaque = f.effect(GlFixture::flatEffect({{"AlphaFunc", 1}})); // never, were it on
+    RefPtr<ID3DXEffect> tested =
+        f.effect(GlFixture::flatEffect({{"AlphaTestEnable", 1}, {"AlphaRef", 128}, {"AlphaFunc", 5}}));
+    ASSERT_TRUE(additive && opaque && tested);
     f.clear(0xFF402000);
     setColour(*additive, 0x408020);
     f.drawRectangle(*additive, -0.5f, -0.5f, 7.5f, 15.5f);
     f.drawRectangle(*additive, -0.5f, -0.5f, 3.5f, 15.5f);
     // This pass sets no blending: End has put the device's own states back.
-    setColour(*opaque, 0x102030);
-    f.drawRectangle(*opaque, 11.5f, -0.5f, 15.5f, 15.5f);
+    setColour(*opaque, 0x102030, 0.25f);
+    f.drawRectangle(*opaque, 11.5f, -0.5f, 15.5f, 7.5f);
+    // Only alpha above 128/255 passes the test.
+    setColour(*tested, 0xFFFFFF, 0.25f);
+    f.drawRectangle(*tested, 7.5f, -0.5f, 15.5f, 15.5f);
+    setColour(*tested, 0x00FFFF, 0.75f);
+    f.drawRectangle(*tested, 11.5f, 11.5f, 15.5f, 15.5f);
     const std::vector<std::uint32_t> frame = f.frame();
-    for (const auto& [x, expected] : {std::make_pair(2, 0xC0FF40u), std::make_pair(6, 0x80A020u),
-                                      std::make_pair(9, 0x402000u), std::make_pair(13, 0x102030u)}) {
+    for (const auto& [x, y, expected] :
+         {std::make_tuple(2, 8, 0xC0FF40u), std::make_tuple(6, 8, 0x80A020u),
+          std::make_tuple(9, 8, 0x402000u), std::make_tuple(13, 4, 0x102030u),
+          std::make_tuple(13, 8, 0x402000u), std::make_tuple(13, 13, 0x00FFFFu)}) {
         for (int shift = 0; shift < 24; shift += 8) {
-            EXPECT_NEAR(static_cast<int>(frame[static_cast<std::size_t>(8 * 16 + x)] >> shift & 0xFF),
+            EXPECT_NEAR(static_cast<int>(frame[static_cast<std::size_t>(16 * y + x)] >> shift & 0xFF),
                         static_cast<int>(expected >> shift & 0xFF), 1)
-                << x;
+                << x << "," << y;
         }
     }
 }
@@ -149,4 +163,27 @@ TEST(GlDevice, RefusesDrawsReachingPastTheirBuffers) {
     EXPECT_EQ(f.rgb(12, 4), 0xFFFFFFu);
     effect->EndPass();
     effect->End();
+}
+
+TEST(GlTexture, RefusesTextTruncationsAndCubeMaps) {
+    GlFixture f;
+    const DdsWriter writer(8, 8, std::vector<std::uint8_t>(256, 90));
+    std::vector<std::string> bad = {"This is not a texture.\n"};
+    for (const std::string& good :
+         {writer.build(DdsWriter::Format::A8R8G8B8), writer.build(DdsWriter::Format::Dxt1)}) {
+        ASSERT_TRUE(f.texture(good));
+        for (std::size_t cut = 0; cut < good.size(); ++cut) {
+            bad.push_back(good.substr(0, cut));
+        }
+        bad.push_back(good);
+        bad.back()[113] = '\xFE'; // caps2: a cube map with all six faces
+    }
+    for (const std::string& bytes : bad) {
+        RefPtr<IDirect3DTexture9> texture;
+        EXPECT_EQ(D3DXCreateTextureFromFileInMemory(f.device.get(), bytes.data(),
+                                                    static_cast<UINT>(bytes.size()), texture.put()),
+                  D3DXERR_INVALIDDATA)
+            << bytes.size();
+        EXPECT_FALSE(texture);
+    }
 }

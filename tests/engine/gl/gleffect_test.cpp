@@ -1,7 +1,5 @@
 #include "glfixture.h"
-#include "managers/filemanager.h"
-#include "managers/shadermanager.h"
-#include "support/tempdir.h"
+#include "writers/ddswriter.h"
 #include "writers/demoeffects.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +20,22 @@ std::uint32_t wordAt(const std::string& bytes, std::size_t at) {
 
 std::string patched(std::string bytes, std::size_t at, std::uint32_t word) {
     std::memcpy(&bytes[at], &word, 4);
+    return bytes;
+}
+
+// bytes with the one run of words `from` (at a multiple of 4) replaced by `to`, as long.
+std::string replaced(std::string bytes, const std::vector<std::uint32_t>& from,
+                     const std::vector<std::uint32_t>& to) {
+    std::vector<std::size_t> found;
+    for (std::size_t at = 0; at + 4 * from.size() <= bytes.size(); at += 4) {
+        if (std::memcmp(&bytes[at], from.data(), 4 * from.size()) == 0) {
+            found.push_back(at);
+        }
+    }
+    EXPECT_EQ(found.size(), 1u) << "words to replace";
+    for (const std::size_t at : found) {
+        std::memcpy(&bytes[at], to.data(), 4 * to.size());
+    }
     return bytes;
 }
 
@@ -90,6 +104,44 @@ TEST(GlEffect, UsedParametersAreThoseTheShadersRead) {
         }
         EXPECT_EQ(effect->IsParameterUsed("WorldViewProjection", "NoSuchTechnique"), 0);
     }
+    // A pass that sets nothing reads nothing, and drawing with it draws nothing.
+    EffectWriter::Parameter colour;
+    colour.name = "Color";
+    RefPtr<ID3DXEffect> idle = f.effect(GlFixture::onePassEffect({colour}, {}, {}, {}));
+    ASSERT_TRUE(idle);
+    EXPECT_EQ(idle->IsParameterUsed("Color", "Main"), 0);
+    f.clear();
+    f.drawRectangle(*idle, -0.5f, -0.5f, 15.5f, 15.5f);
+    EXPECT_EQ(f.rgb(8, 8), 0u);
+}
+
+TEST(GlEffect, TexturesGoToTextureParametersAndReachShadersThroughSamplersOfEveryShape) {
+    GlFixture f(4, 4);
+    RefPtr<IDirect3DTexture9> texture =
+        f.texture(DdsWriter(4, 4, std::vector<std::uint8_t>(64, 200)).build(DdsWriter::Format::A8R8G8B8));
+    ASSERT_TRUE(texture);
+    // The sampler's type (12, sampler2D), and that of its Texture state (5, texture).
+    for (const auto& [from, to] :
+         std::vector<std::pair<std::vector<std::uint32_t>, std::vector<std::uint32_t>>>{
+             {{12, 4}, {10, 4}},
+             {{12, 4}, {11, 4}},
+             {{12, 4}, {12, 4}},
+             {{12, 4}, {13, 4}},
+             {{12, 4}, {14, 4}},
+             {{5, 4, 0, 0, 0}, {6, 4, 0, 0, 0}},
+             {{5, 4, 0, 0, 0}, {9, 4, 0, 0, 0}}}) {
+        RefPtr<ID3DXEffect> effect = f.effect(replaced(GlFixture::texturedEffect(), from, to));
+        ASSERT_TRUE(effect) << to[0];
+        EXPECT_EQ(effect->IsParameterUsed("Sampler", "Main"), 1);
+        EXPECT_EQ(effect->IsParameterUsed("Texture", "Main"), 1);
+        EXPECT_EQ(effect->SetTexture("Sampler", texture.get()), D3DERR_INVALIDCALL);
+        ASSERT_EQ(effect->SetTexture("Texture", texture.get()), D3D_OK);
+        f.clear();
+        f.drawRectangle(*effect, -0.5f, -0.5f, 3.5f, 3.5f);
+        EXPECT_EQ(f.rgb(1, 1), 0xC8C8C8u) << to[0];
+    }
+    RefPtr<ID3DXEffect> flat = f.effect(GlFixture::flatEffect());
+    EXPECT_EQ(flat->SetTexture("Color", texture.get()), D3DERR_INVALIDCALL);
 }
 
 TEST(GlEffect, RefusesTechniqueAndPassCallsOutOfOrder) {
@@ -186,6 +238,13 @@ TEST(GlEffect, RefusesWhatItCannotRunAndNeverCrashes) {
          }) {
         bad.push_back(patched(good, at, word));
     }
+    // A sampler state (MinFilter, 0xAA) of an operation that is no sampler state; the Texture
+    // state of a sampler holding a string where the parameter it names is taken for a texture.
+    const std::string textured = GlFixture::texturedEffect();
+    for (const std::uint32_t operation : {0x9Fu, 0xB2u}) {
+        bad.push_back(replaced(textured, {0xAA, 0}, {operation, 0}));
+    }
+    bad.push_back(replaced(textured, {5, 4, 0, 0, 0}, {4, 4, 0, 0, 0}));
     for (const std::string& bytes : bad) {
         RefPtr<ID3DXEffect> effect;
         EXPECT_EQ(D3DXCreateEffect(f.device.get(), bytes.data(), static_cast<UINT>(bytes.size()), nullptr,
@@ -205,17 +264,4 @@ TEST(GlEffect, RefusesWhatItCannotRunAndNeverCrashes) {
             }
         }
     }
-
-    TempDir dir;
-    dir.write("Data/MegaFiles.xml", "<Mega_Files/>");
-    dir.write("Data/Art/Shaders/Text.fxo", bad[0]);
-    dir.write("Data/Art/Shaders/Empty.fxo", "");
-    dir.write("Data/Art/Shaders/Cut.fxo", good.substr(0, good.size() / 2));
-    dir.write("Data/Art/Shaders/Flat.fxo", good);
-    FileManager files(dir.folder());
-    ShaderManager shaders(&files, "Data\\Art\\Shaders\\");
-    for (const char* name : {"Text.fx", "Empty.fx", "Cut.fx", "Missing.fx"}) {
-        EXPECT_FALSE(shaders.getEffect(f.device.get(), name)) << name;
-    }
-    EXPECT_TRUE(shaders.getEffect(f.device.get(), "Flat.fx"));
 }

@@ -14,25 +14,6 @@ const D3DVERTEXELEMENT9 kElements[] = {
     D3DDECL_END_ELEMENT,
 };
 
-std::string onePassEffect(const std::vector<EffectWriter::Parameter>& parameters,
-                          const std::vector<EffectWriter::State>& states, const EffectWriter::Shader& vs,
-                          const EffectWriter::Shader& ps) {
-    EffectWriter w;
-    for (const EffectWriter::Parameter& p : parameters) {
-        w.addParameter(p);
-    }
-    EffectWriter::Pass pass;
-    pass.name = "P0";
-    pass.states = states;
-    pass.vertexShader = vs;
-    pass.pixelShader = ps;
-    EffectWriter::Technique technique;
-    technique.name = "Main";
-    technique.passes.push_back(pass);
-    w.addTechnique(technique);
-    return w.build();
-}
-
 } // namespace
 
 GlFixture::GlFixture(int width, int height) : surface(width, height) {
@@ -116,6 +97,25 @@ std::vector<std::uint32_t> GlFixture::frame() const {
         rgb.push_back(std::uint32_t{rgba[i]} << 16 | std::uint32_t{rgba[i + 1]} << 8 | rgba[i + 2]);
     }
     return rgb;
+}
+
+std::string GlFixture::onePassEffect(const std::vector<EffectWriter::Parameter>& parameters,
+                                     const std::vector<EffectWriter::State>& states,
+                                     const EffectWriter::Shader& vs, const EffectWriter::Shader& ps) {
+    EffectWriter w;
+    for (const EffectWriter::Parameter& p : parameters) {
+        w.addParameter(p);
+    }
+    EffectWriter::Pass pass;
+    pass.name = "P0";
+    pass.states = states;
+    pass.vertexShader = vs;
+    pass.pixelShader = ps;
+    EffectWriter::Technique technique;
+    technique.name = "Main";
+    technique.passes.push_back(pass);
+    w.addTechnique(technique);
+    return w.build();
 }
 
 std::string GlFixture::flatEffect(const std::vector<EffectWriter::State>& states) {

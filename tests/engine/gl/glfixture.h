@@ -43,6 +43,10 @@ public:
         return frame()[static_cast<std::size_t>(y * surface.width() + x)];
     }
 
+    // An effect of one technique "Main" of one pass "P0".
+    static std::string onePassEffect(const std::vector<EffectWriter::Parameter>& parameters,
+                                     const std::vector<EffectWriter::State>& states,
+                                     const EffectWriter::Shader& vs, const EffectWriter::Shader& ps);
     // An unlit effect whose one pass sets states and paints the parameter Color (a float4) where
     // the vertex position, taken as clip space, falls.
     static std::string flatEffect(const std::vector<EffectWriter::State>& states = {});
