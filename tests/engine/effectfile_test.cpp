@@ -31,38 +31,6 @@ std::string withFirstParameterType(std::string bytes, std::vector<std::uint32_t>
 
 } // namespace
 
-TEST(EffectFile, ReadsOurEffectsParametersTechniquesAndShaders) {
-    for (const auto& [name, bytes] : buildDemoEffects()) {
-        EffectFile file;
-        std::string error;
-        ASSERT_TRUE(read(bytes, file, error)) << name << ": " << error;
-        ASSERT_FALSE(file.techniques.empty()) << name;
-        bool sawWvp = false;
-        for (const auto& p : file.parameters) {
-            sawWvp |= p.type.semantic == "WORLDVIEWPROJECTION" && p.type.rows == 4 && p.type.columns == 4;
-        }
-        EXPECT_TRUE(sawWvp) << name;
-        // Each pass runs a vertex and a pixel shader, whose code is attached to its state.
-        for (const auto& pass : file.techniques[0].passes) {
-            int shaders = 0;
-            for (const auto& s : pass.states) {
-                shaders += s.operation == 0x92 || s.operation == 0x93;
-            }
-            EXPECT_EQ(shaders, 2) << name;
-        }
-        std::size_t vertexShaders = 0;
-        std::size_t pixelShaders = 0;
-        for (const auto& r : file.resources) {
-            const std::uint32_t version =
-                r.data.size() < 4 ? 0 : wordAt(std::string(r.data.begin(), r.data.end()), 0);
-            vertexShaders += r.usage == 0 && version == 0xFFFE0200;
-            pixelShaders += r.usage == 0 && version == 0xFFFF0200;
-        }
-        EXPECT_EQ(vertexShaders, file.techniques[0].passes.size()) << name;
-        EXPECT_EQ(pixelShaders, file.techniques[0].passes.size()) << name;
-    }
-}
-
 TEST(EffectFile, ReadsStructuresOfNumbersButNoneNestedDeeperThanEffectsNeed) {
     const std::string good = buildDemoEffects().at("MeshGloss");
     EffectFile file;

@@ -29,12 +29,6 @@ HRESULT injected(FakeGraphics::Shared& g, const std::string& method) {
     return hr;
 }
 
-bool multiSampleSupported(const FakeGraphics::Shared& g, const D3DPRESENT_PARAMETERS& p) {
-    return p.MultiSampleType == D3DMULTISAMPLE_NONE ||
-           (static_cast<int>(p.MultiSampleType) <= g.maxSamples &&
-            p.MultiSampleQuality < std::max<DWORD>(g.qualityLevels, 1));
-}
-
 } // namespace
 
 // What every fake object has: an id, the device it was made on (none for devices), references,
@@ -91,9 +85,12 @@ public:
         auto* fake = dynamic_cast<T*>(p);
         return fake != nullptr && fake->alive() && fake->device == on ? fake : nullptr;
     }
-    // A new object, kept until the FakeGraphics goes.
+    // A new object, kept until the FakeGraphics goes, when hr is D3D_OK.
     template <class T, class... Args>
-    T* make(const FakeObject* on, Args... args) {
+    T* make(HRESULT hr, const FakeObject* on, Args... args) {
+        if (hr != D3D_OK) {
+            return nullptr;
+        }
         g.objects.push_back(std::make_unique<T>(g, on, args...));
         return static_cast<T*>(g.objects.back().get());
     }
@@ -155,8 +152,8 @@ public:
         : Fake<Interface>(shared, on), length(bytes), indexSize(indexBytes), storage(bytes + 64) {}
 
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override {
-        HRESULT hr = this->check(this->enter("Lock", this->self(), offset, size, flags),
-                                 locked || offset > length || size > length - offset);
+        const HRESULT hr = this->check(this->enter("Lock", this->self(), offset, size, flags),
+                                       locked || offset > length || size > length - offset);
         if (hr == D3D_OK) {
             before = storage;
             range = {offset, size == 0 ? length : offset + size};
@@ -186,6 +183,8 @@ public:
 using FakeVertexBuffer = FakeBuffer<IDirect3DVertexBuffer9>;
 using FakeIndexBuffer = FakeBuffer<IDirect3DIndexBuffer9>;
 
+// Checks that draws happen inside a scene and read only what their buffers hold, and that a Reset
+// finds no resource of the device alive.
 class FakeDevice : public Fake<IDirect3DDevice9> {
 public:
     using Fake::Fake;
@@ -197,47 +196,40 @@ public:
     HRESULT Reset(D3DPRESENT_PARAMETERS* p) override {
         g.presentParameters = *p;
         HRESULT hr = enter("Reset", p->BackBufferWidth, p->BackBufferHeight, p->BackBufferCount, p->Windowed);
-        const bool resources = std::any_of(g.objects.begin(), g.objects.end(),
-                                           [this](const auto& o) { return o->device == this && o->alive(); });
-        hr = check(hr, resources || m_inScene || !multiSampleSupported(g, *p));
+        hr = check(hr, m_inScene || std::any_of(g.objects.begin(), g.objects.end(), [this](const auto& o) {
+                           return o->device == this && o->alive();
+                       }));
         hr = hr == D3D_OK && g.cooperativeLevel == D3DERR_DEVICELOST ? D3DERR_DEVICELOST : hr;
-        if (hr == D3D_OK) {
-            m = Bindings{};
-            g.cooperativeLevel = D3D_OK;
-        }
+        m = hr == D3D_OK ? Bindings{} : m;
+        g.cooperativeLevel = hr == D3D_OK ? D3D_OK : g.cooperativeLevel;
         return hr;
     }
     HRESULT Present(const RECT*, const RECT*, HWND, const RGNDATA*) override {
         const HRESULT hr = check(enter("Present"), m_inScene);
         return hr == D3D_OK && g.cooperativeLevel != D3D_OK ? D3DERR_DEVICELOST : hr;
     }
-    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                               IDirect3DVertexBuffer9** buffer, HANDLE* shared) override {
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** b,
+                               HANDLE* shared) override {
         const HRESULT hr =
-            check(enter("CreateVertexBuffer", length, usage, fvf, pool), length == 0 || shared != nullptr);
-        return out(hr, buffer, hr == D3D_OK ? make<FakeVertexBuffer>(this, length, 0u) : nullptr);
+            check(enter("CreateVertexBuffer", length, usage, fvf, pool), length == 0 || shared);
+        return out(hr, b, make<FakeVertexBuffer>(hr, this, length, 0u));
     }
     HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                              IDirect3DIndexBuffer9** buffer, HANDLE* shared) override {
-        const UINT size = format == D3DFMT_INDEX16 ? 2 : format == 102 ? 4 : 0; // 102: D3DFMT_INDEX32
-        const HRESULT hr = check(enter("CreateIndexBuffer", length, usage, format, pool),
-                                 length == 0 || shared != nullptr || size == 0);
-        return out(hr, buffer, hr == D3D_OK ? make<FakeIndexBuffer>(this, length, size) : nullptr);
+                              IDirect3DIndexBuffer9** b, HANDLE* shared) override {
+        const HRESULT hr =
+            check(enter("CreateIndexBuffer", length, usage, format, pool), length == 0 || shared);
+        return out(hr, b, make<FakeIndexBuffer>(hr, this, length, format == D3DFMT_INDEX16 ? 2u : 4u));
     }
     HRESULT BeginScene() override { return step(enter("BeginScene"), m_inScene, m_inScene, true); }
     HRESULT EndScene() override { return step(enter("EndScene"), !m_inScene, m_inScene, false); }
-    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                  DWORD stencil) override {
-        return check(enter("Clear", count, flags, color, z, stencil), count > 0 && rects == nullptr);
+    HRESULT Clear(DWORD count, const D3DRECT*, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
+        return enter("Clear", count, flags, color, z, stencil);
     }
-    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override {
-        return enter("SetRenderState", state, value);
-    }
-    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT vertices,
-                                 UINT startIndex, UINT primitives) override {
-        const HRESULT hr =
-            enter("DrawIndexedPrimitive", type, baseVertex, minIndex, vertices, startIndex, primitives);
-        return check(hr, !drawable(type, baseVertex, minIndex, vertices, startIndex, primitives));
+    HRESULT SetRenderState(D3DRENDERSTATETYPE s, DWORD v) override { return enter("SetRenderState", s, v); }
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT minIndex, UINT vertices, UINT start,
+                                 UINT primitives) override {
+        const HRESULT hr = enter("DrawIndexedPrimitive", type, base, minIndex, vertices, start, primitives);
+        return check(hr, !drawable(type, base, minIndex, vertices, start, primitives));
     }
     HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
                                     IDirect3DVertexDeclaration9** d) override {
@@ -247,7 +239,7 @@ public:
                     text(e->Type) + ':' + text(e->Method) + ':' + text(e->Usage) + ':' + text(e->UsageIndex);
         }
         const HRESULT hr = enter("CreateVertexDeclaration", list);
-        return out(hr, d, hr == D3D_OK ? make<FakeDeclaration>(this) : nullptr);
+        return out(hr, d, make<FakeDeclaration>(hr, this));
     }
     HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* d) override {
         return bind(enter("SetVertexDeclaration", d), d, m.declaration);
@@ -278,8 +270,7 @@ private:
         T* fake = object != nullptr ? argument<T>(object, this) : nullptr;
         return step(hr, object != nullptr && fake == nullptr, slot, fake);
     }
-    // Whether a draw in the current state reads only what its buffers hold.
-    bool drawable(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT vertices, UINT startIndex,
+    bool drawable(D3DPRIMITIVETYPE type, INT base, UINT minIndex, UINT vertices, UINT start,
                   UINT primitives) const {
         const FakeIndexBuffer* indices = argument<FakeIndexBuffer>(m.indices, this);
         const FakeVertexBuffer* buffer = argument<FakeVertexBuffer>(m.vertices, this);
@@ -289,11 +280,10 @@ private:
         }
         const std::uint64_t available =
             m.offset > buffer->length ? 0 : (buffer->length - m.offset) / m.stride;
-        const std::uint64_t end =
-            std::uint64_t{startIndex} + primitives * (type == D3DPT_TRIANGLELIST ? 3 : 2);
-        bool fits = baseVertex >= 0 && std::uint64_t(baseVertex) + minIndex + vertices <= available &&
+        const std::uint64_t end = std::uint64_t{start} + primitives * (type == D3DPT_TRIANGLELIST ? 3 : 2);
+        bool fits = base >= 0 && std::uint64_t(base) + minIndex + vertices <= available &&
                     end <= indices->length / indices->indexSize;
-        for (std::uint64_t i = startIndex; fits && i < end; ++i) {
+        for (std::uint64_t i = start; fits && i < end; ++i) {
             std::uint32_t index = 0;
             std::memcpy(&index, indices->storage.data() + i * indices->indexSize, indices->indexSize);
             fits = index >= minIndex && index - minIndex < vertices;
@@ -310,31 +300,24 @@ public:
     using Fake::Fake;
 
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override {
-        return out(check(enter("GetAdapterDisplayMode", adapter), adapter != D3DADAPTER_DEFAULT), mode,
+        return out(enter("GetAdapterDisplayMode", adapter), mode,
                    D3DDISPLAYMODE{1024, 768, 60, D3DFMT_X8R8G8B8});
     }
     HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT format, BOOL windowed,
                                        D3DMULTISAMPLE_TYPE samples, DWORD* levels) override {
-        HRESULT hr = enter("CheckDeviceMultiSampleType", adapter, type, format, windowed, samples);
-        hr = hr == D3D_OK && static_cast<int>(samples) > g.maxSamples ? D3DERR_NOTAVAILABLE : hr;
-        return out(check(hr, adapter != D3DADAPTER_DEFAULT), levels, g.qualityLevels);
+        const HRESULT hr = enter("CheckDeviceMultiSampleType", adapter, type, format, windowed, samples);
+        return out(hr == D3D_OK && samples > g.maxSamples ? D3DERR_NOTAVAILABLE : hr, levels,
+                   g.qualityLevels);
     }
     HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override {
-        return out(check(enter("GetDeviceCaps", adapter, type), adapter != D3DADAPTER_DEFAULT), caps,
-                   D3DCAPS9{type, adapter, g.devCaps});
+        return out(enter("GetDeviceCaps", adapter, type), caps, D3DCAPS9{type, adapter, g.devCaps});
     }
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND, DWORD behaviour, D3DPRESENT_PARAMETERS* p,
                          IDirect3DDevice9** created) override {
         g.presentParameters = *p;
-        constexpr DWORD kSoftware = D3DCREATE_SOFTWARE_VERTEXPROCESSING, kMixed = 0x80;
-        const DWORD processing = behaviour & (kSoftware | D3DCREATE_HARDWARE_VERTEXPROCESSING | kMixed);
-        const bool hardware = processing == D3DCREATE_HARDWARE_VERTEXPROCESSING || processing == kMixed;
         const HRESULT hr =
-            check(enter("CreateDevice", adapter, type, behaviour, p->MultiSampleType, p->MultiSampleQuality),
-                  adapter != D3DADAPTER_DEFAULT || (!hardware && processing != kSoftware) ||
-                      (hardware && (g.devCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) == 0) ||
-                      !multiSampleSupported(g, *p));
-        return out(hr, created, hr == D3D_OK ? make<FakeDevice>(nullptr) : nullptr);
+            enter("CreateDevice", adapter, type, behaviour, p->MultiSampleType, p->MultiSampleQuality);
+        return out(hr, created, make<FakeDevice>(hr, nullptr));
     }
 };
 
@@ -465,11 +448,6 @@ private:
     bool m_inPass = false;
 };
 
-// The device a D3DX function was given; it must be ours.
-FakeDevice& caller(IDirect3DDevice9* device) {
-    return dynamic_cast<FakeDevice&>(*device);
-}
-
 } // namespace
 
 FakeGraphics::FakeGraphics() : m_previous(g_current) {
@@ -518,22 +496,23 @@ IDirect3D9* d3d::Direct3DCreate9(UINT sdkVersion) {
     return static_cast<FakeDirect3D*>(g.objects.back().get());
 }
 
+// The D3DX functions below take only devices of this fake.
 HRESULT d3d::D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* data, UINT size,
                                                IDirect3DTexture9** texture) {
-    FakeDevice& d = caller(device);
+    auto& d = dynamic_cast<FakeDevice&>(*device);
     HRESULT hr = d.enter("D3DXCreateTextureFromFileInMemory", device, size);
     hr = hr == D3D_OK && (size < 4 || std::memcmp(data, "DDS ", 4) != 0) ? D3DXERR_INVALIDDATA : hr;
-    return d.out(hr, texture, hr == D3D_OK ? d.make<FakeTexture>(&d) : nullptr);
+    return d.out(hr, texture, d.make<FakeTexture>(hr, &d));
 }
 
 HRESULT d3d::D3DXCreateEffect(IDirect3DDevice9* device, const void* data, UINT size, const D3DXMACRO*,
                               ID3DXInclude*, DWORD flags, ID3DXEffectPool*, ID3DXEffect** effect,
                               ID3DXBuffer** errors) {
-    FakeDevice& d = caller(device);
+    auto& d = dynamic_cast<FakeDevice&>(*device);
     HRESULT hr = d.out(d.enter("D3DXCreateEffect", device, size, flags), errors, nullptr);
     std::vector<FakeEffect::Parameter> parameters;
     UINT passes = 0;
     const std::string description(static_cast<const char*>(data), size);
     hr = hr == D3D_OK && !FakeEffect::parse(description, parameters, passes) ? D3DXERR_INVALIDDATA : hr;
-    return d.out(hr, effect, hr == D3D_OK ? d.make<FakeEffect>(&d, parameters, passes) : nullptr);
+    return d.out(hr, effect, d.make<FakeEffect>(hr, &d, parameters, passes));
 }

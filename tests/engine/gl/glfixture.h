@@ -14,12 +14,6 @@
 // no display needed), and the effects and draws the tests make on it.
 class GlFixture {
 public:
-    // A vertex as the test draws it: x and y in Direct3D's screen pixels (y down, pixel centres on
-    // whole numbers), z the depth, and a texture coordinate.
-    struct Vertex {
-        float x, y, z, u, v;
-    };
-
     explicit GlFixture(int width = 16, int height = 16);
 
     GlDevice& gl() const { return *static_cast<GlDevice*>(device.get()); }
@@ -30,10 +24,9 @@ public:
     // Fills vertexBuffer with vertices (x, y, z in clip space, u, v) and indexBuffer with indices,
     // and binds both with the declaration.
     void bind(const std::vector<float>& vertices, const std::vector<std::uint16_t>& indices);
-    // Draws triangles of vertices (indices three a triangle) with every pass of effect.
-    void draw(d3d::ID3DXEffect& effect, const std::vector<Vertex>& vertices,
-              const std::vector<std::uint16_t>& indices);
-    // The two triangles of the rectangle from (x0, y0) to (x1, y1) at depth z, clockwise on screen.
+    // Draws with every pass of effect the two triangles of the rectangle from (x0, y0) to (x1, y1)
+    // in Direct3D's screen pixels (y down, pixel centres on whole numbers) at depth z, texture
+    // coordinates from (0, 0) to (1, 1); clockwise on screen unless x1 < x0.
     void drawRectangle(d3d::ID3DXEffect& effect, float x0, float y0, float x1, float y1, float z = 0.5f);
     // Clears the target to colour (0xAARRGGBB) and the depth to 1.
     void clear(d3d::D3DCOLOR colour = 0);
