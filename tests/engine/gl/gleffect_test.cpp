@@ -41,7 +41,7 @@ std::string replaced(std::string bytes, const std::vector<std::uint32_t>& from,
 
 } // namespace
 
-TEST(GlEffect, UsedParametersAreThoseTheShadersRead) {
+TEST(GlEffect, ParametersAreUsedWhenTheShadersReadThemAndLookedUpByHandleOrName) {
     GlFixture f;
     const auto effects = buildDemoEffects();
     const std::map<std::string, std::vector<std::string>> unread = {
@@ -61,6 +61,10 @@ TEST(GlEffect, UsedParametersAreThoseTheShadersRead) {
             EXPECT_EQ(effect->IsParameterUsed(p, effect->GetTechnique(0)), read) << name << " " << d.Name;
             EXPECT_EQ(effect->IsParameterUsed(d.Name, "Main"), read) << name << " " << d.Name;
         }
+        // Names no parameter or technique has are refused.
+        D3DXPARAMETER_DESC d{};
+        EXPECT_EQ(effect->GetParameterDesc("NoSuch", &d), D3DERR_INVALIDCALL);
+        EXPECT_EQ(effect->GetParameterByName(nullptr, "NoSuch"), nullptr);
         EXPECT_EQ(effect->IsParameterUsed("WorldViewProjection", "NoSuchTechnique"), 0);
     }
     // A pass that sets nothing reads nothing, and drawing with it draws nothing.
