@@ -41,18 +41,24 @@ void write(const std::filesystem::path& path, const std::string& bytes) {
     }
 }
 
-// An unlit effect that adds one colour in each of passCount passes, blending ONE to ONE.
+// An unlit effect that adds one colour, whose alpha is the texture's u, in each of passCount passes,
+// blending ONE to ONE; the two-pass one also keeps only what has an alpha GREATER than 128/255.
 std::string flatEffect(int passCount) {
     EffectWriter w;
     w.addParameter(
         {"WorldViewProjection", EffectWriter::Type::Float4x4, "WORLDVIEWPROJECTION", {}, {}, {}, {}});
     w.addParameter({"Color", EffectWriter::Type::Float4, "", {0.25f, 0.125f, 0.375f, 1}, {}, {}, {}});
+    const std::uint32_t test = passCount > 1 ? 1 : 0;
     const std::vector<EffectWriter::State> states = {
-        {"ZEnable", 1},   {"ZWriteEnable", 0},    {"AlphaBlendEnable", 1}, {"SrcBlend", 2},
-        {"DestBlend", 2}, {"AlphaTestEnable", 0}, {"CullMode", 3}};
-    const EffectWriter::Shader vertexShader{"vs_2_0\ndcl_position v0\nm4x4 oPos, v0, c0\n",
-                                            {{"WorldViewProjection", 0}}};
-    const EffectWriter::Pass pass{"Add", states, vertexShader, {"ps_2_0\nmov oC0, c0\n", {{"Color", 0}}}, {}};
+        {"ZEnable", 1},    {"ZWriteEnable", 0}, {"AlphaBlendEnable", 1},
+        {"SrcBlend", 2},   {"DestBlend", 2},    {"AlphaTestEnable", test},
+        {"AlphaRef", 128}, {"AlphaFunc", 5},    {"CullMode", 3}};
+    const EffectWriter::Shader vertexShader{
+        "vs_2_0\ndcl_position v0\ndcl_texcoord v1\nm4x4 oPos, v0, c0\nmov oT0, v1\n",
+        {{"WorldViewProjection", 0}}};
+    const EffectWriter::Shader pixelShader{"ps_2_0\ndcl t0.xy\nmov r0, c0\nmov r0.w, t0.x\nmov oC0, r0\n",
+                                           {{"Color", 0}}};
+    const EffectWriter::Pass pass{"Add", states, vertexShader, pixelShader, {}};
     const EffectWriter::Technique technique{"Flat", std::vector<EffectWriter::Pass>(passCount, pass), {}};
     w.addTechnique(technique);
     return w.build();

@@ -102,9 +102,8 @@ TEST_F(OnDirect3D, DrawsTheDemoModelsLitAndTexturedOnBlackAndTheSameAfterAReset)
         view->engine.setCamera({{-distance, -distance, distance}});
         const Frame frame = view->draw();
         ASSERT_EQ(frame.pixels.size(), 240u * 180u);
-        for (const std::size_t corner : {0u, 239u, 240u * 179u, 240u * 180u - 1u}) {
-            EXPECT_EQ(frame.pixels[corner], 0u) << model << " pixel " << corner;
-        }
+        EXPECT_EQ(frame.pixels[0] | frame.pixels[239] | frame.pixels[240 * 179] | frame.pixels.back(), 0u)
+            << model;
         ASSERT_GT(frame.lit(), 3000u) << model;
         EXPECT_GT(std::set<std::uint32_t>(frame.pixels.begin(), frame.pixels.end()).size(), 100u) << model;
         const auto bright = std::count_if(frame.pixels.begin(), frame.pixels.end(), [](std::uint32_t p) {
@@ -117,10 +116,6 @@ TEST_F(OnDirect3D, DrawsTheDemoModelsLitAndTexturedOnBlackAndTheSameAfterAReset)
         view->engine.reset(view->window.get(), 240, 180);
         EXPECT_EQ(view->draw().pixels, frame.pixels) << model << " after a reset";
     }
-    for (std::size_t i = 0; i < view->engine.getMeshCount(); ++i) {
-        view->engine.setMeshVisible(i, false);
-    }
-    EXPECT_EQ(view->draw().lit(), 0u);
 }
 
 // Draws each scene into KESTRIN_CONFORMANCE_FRAMES\NAME.ppm for the host's kestrin-conformance.
