@@ -82,15 +82,15 @@ TEST_F(LinuxDataFoldersTest, WindowsPathsMapThroughTheDriveLinksIgnoringCase) {
     for (const auto& [windows, linux] : found) {
         EXPECT_TRUE(sameFolder(LinuxDataFolders::mapWindowsFolder(wine, windows), linux)) << windows;
     }
+    // The exact spelling wins over another case of it; only c: falls back to drive_c.
+    const std::string upper = folder("home/.wine/drive_c/GAMES");
+    folder("home/.wine/drive_c/Games");
+    EXPECT_TRUE(sameFolder(LinuxDataFolders::mapWindowsFolder(wine, "C:\\GAMES"), upper));
     for (const char* missing :
          {"E:\\Games", "C:\\Program Files\\LucasArts\\readme.txt", "C:\\Program Files\\LucasArts\\Missing",
           "\\\\server\\share\\Games", "Program Files", "C:Program Files", "1:\\Games", ""}) {
         EXPECT_EQ(LinuxDataFolders::mapWindowsFolder(wine, missing), "") << missing;
     }
-    // The exact spelling wins over another case of it.
-    const std::string upper = folder("home/.wine/drive_c/GAMES");
-    folder("home/.wine/drive_c/Games");
-    EXPECT_TRUE(sameFolder(LinuxDataFolders::mapWindowsFolder(wine, "C:\\GAMES"), upper));
     // A prefix without its drive links still has its drive_c.
     fs::remove(wine + "/dosdevices/c:");
     EXPECT_TRUE(sameFolder(LinuxDataFolders::mapWindowsFolder(wine, "C:\\program files"),

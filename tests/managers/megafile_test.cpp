@@ -87,19 +87,21 @@ TEST(MegaFile, FindsEntriesByTheCrcOfTheUpperCasedNameAndReadsThemInPieces) {
 }
 
 TEST(MegaFile, EqualCrcsAreToldApartByNameAndALoneCrcIsTrusted) {
-    // Records keep the CRC they are given, so names can share one without colliding for real.
+    // Records keep the CRC they are given, so names can share one without colliding for real; the
+    // records around each run are named as the one looked for, but have other CRCs.
     const std::vector<std::string> names = {"DATA\\TWO.TXT", "DATA\\ONE.TXT", "DATA\\THREE.TXT"};
     const std::uint32_t c = crc32(names[1].data(), names[1].size());
     const std::vector<std::vector<std::array<std::uint32_t, 3>>> found = {
-        {{c - 1, 0, 0}, {c, 1, 1}, {c, 0, 2}, {c, 2, 3}, {c + 1, 0, 4}}, // before the middle of its run
-        {{c - 1, 0, 0}, {c, 0, 2}, {c, 1, 1}, {c + 1, 0, 3}},            // after it
+        {{c - 1, 1, 0}, {c, 1, 1}, {c, 0, 2}, {c, 2, 3}, {c + 1, 1, 4}}, // before the middle of its run
+        {{c - 1, 1, 0}, {c, 0, 2}, {c, 1, 1}, {c + 1, 1, 3}},            // after it
         {{c, 0, 1}},                                                     // a lone CRC: its name is never read
     };
     for (const auto& records : found) {
         RefPtr<MemoryFile> file = archiveFile(layout(names, records, "01234"));
         EXPECT_EQ(readAll(*MegaFile(file.get()).find("data\\one.txt")), "1");
     }
-    RefPtr<MemoryFile> others = archiveFile(layout(names, {{c, 0, 0}, {c, 2, 1}}, "01"));
+    RefPtr<MemoryFile> others =
+        archiveFile(layout(names, {{c - 1, 1, 0}, {c, 0, 0}, {c, 2, 1}, {c + 1, 1, 0}}, "01"));
     EXPECT_FALSE(MegaFile(others.get()).find("data\\one.txt"));
 }
 
