@@ -3,18 +3,13 @@
 #include "main/parseexception.h"
 #include "main/textcase.h"
 #include "managers/filemanager.h"
+#include "support/memoryfile.h"
 #include "support/tempdir.h"
 #include "writers/megwriter.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string readAll(File& file) {
-    std::string out(file.size(), '\0');
-    out.resize(file.read(out.data(), file.size()));
-    return out;
-}
 
 std::string megaFiles(const std::string& body) {
     return "<?xml version=\"1.0\"?>\n<Mega_Files>\n" + body + "</Mega_Files>\n";

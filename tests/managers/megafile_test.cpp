@@ -9,16 +9,6 @@
 
 namespace {
 
-// Reads to the end in small pieces.
-std::string readAll(File& file) {
-    std::string out;
-    char block[5];
-    while (std::uint32_t n = file.read(block, sizeof block)) {
-        out.append(block, n);
-    }
-    return out;
-}
-
 RefPtr<MemoryFile> archiveFile(const std::string& bytes) {
     return makeRef<MemoryFile>(bytes, "C:\\Game\\Data\\Test.meg");
 }

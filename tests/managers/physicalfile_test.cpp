@@ -1,5 +1,6 @@
 #include "main/filenotfoundexception.h"
 #include "managers/physicalfile.h"
+#include "support/memoryfile.h"
 #include "support/tempdir.h"
 
 #include <filesystem>
@@ -15,10 +16,7 @@ std::size_t openDescriptors() {
 }
 
 std::string readAll(const std::string& path) {
-    RefPtr<File> file = makeRef<PhysicalFile>(path);
-    std::string out(file->size(), '\0');
-    out.resize(file->read(out.data(), file->size() + 10));
-    return out;
+    return readAll(*makeRef<PhysicalFile>(path));
 }
 
 } // namespace

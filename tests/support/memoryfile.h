@@ -44,3 +44,13 @@ private:
     bool* m_destroyed = nullptr;
     int m_readCalls = 0;
 };
+
+// What is left of file, read in small pieces as the readers do.
+inline std::string readAll(File& file) {
+    std::string out;
+    char block[5];
+    while (std::uint32_t n = file.read(block, sizeof block)) {
+        out.append(block, n);
+    }
+    return out;
+}
