@@ -55,7 +55,7 @@ TEST(WineRegistry, ReadsWhatWineWritesWithItsEscapesAndIgnoresCase) {
     const std::string escapes =
         "[A\\\\B\\]C] 1\n"
         "@=\"default\"\n"
-        "\"v\"=\"\\a\\b\\e\\f\\n\\r\\t\\v|\\101\\0|\\x|\\xg|\\q|\\x41\\x4142|\\xdc00\\xd800\"\n";
+        "\"v\"=\"\\a\\b\\e\\f\\n\\r\\t\\v|\\1012\\0|\\x|\\xg|\\q|\\x41\\x4142|\\xdc00\\xd800\"\n";
     EXPECT_EQ(lookUp(escapes, "a\\b]c", ""), "default");
     // Digits and code units at the edges of their ranges, of UTF-8's lengths and of the surrogates.
     EXPECT_EQ(
@@ -66,7 +66,7 @@ TEST(WineRegistry, ReadsWhatWineWritesWithItsEscapesAndIgnoresCase) {
         "\x7F\xC2\xA9\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xF4\x8F\xB0\x80\xF0\x90\x80\x80\xF0\x90\x8F\xBF\xEF\xBF"
         "\xBD");
     EXPECT_EQ(lookUp(escapes, "A\\B]C", "v"),
-              "\a\b\x1B\f\n\r\t\v|A\0|x|xg|q|A\xE4\x85\x82|\xEF\xBF\xBD\xEF\xBF\xBD"s);
+              "\a\b\x1B\f\n\r\t\v|A2\0|x|xg|q|A\xE4\x85\x82|\xEF\xBF\xBD\xEF\xBF\xBD"s);
 }
 
 TEST(WineRegistry, ValuesBelongOnlyToTheirOwnKey) {
@@ -91,7 +91,8 @@ TEST(WineRegistry, ReadsEveryStringTypeAndOnlyStrings) {
                              // C:\a stored without its terminator, across continuation lines.
                              "\"Unterminated\"=hex(1):43,00,3a,00,\\\n"
                              "  5c,00,61,00\n"
-                             "\"ExpandHex\"=hex(02):3d,d8,00,de,41,00,00,00\n"
+                             // A surrogate pair and A, then a lone byte that makes no code unit.
+                             "\"ExpandHex\"=hex(02):3d,d8,00,de,41,00,00,00,42\n"
                              "\"Number\"=dword:00000001\n"
                              "\"Binary\"=hex:43,00,3a,00\n"
                              "\"Link\"=hex(6):43,00,3a,00\n"
@@ -128,6 +129,9 @@ TEST(WineRegistry, BrokenOrCutShortTextGivesNoValueRatherThanAWrongOne) {
              "[K] 1\n\"V\"=hex(1):41,,00\n",   // an empty byte
              "[K] 1\n\"V\"=hex(1):41,00,\\\n", // a continuation the text lacks
              "[K] 1\n[K\n\"V\"=\"a\"\n",       // a broken header ends the key before it
+             "\"V\"=\"a\"\n[K] 1\n",           // a value before any key
+             "[K] 1\n\"V\"=str():\"a\"\n",     // a type without digits
+             "[K] 1\n\"V\"=hex(1):411,00\n",   // a byte of three digits
          }) {
         EXPECT_EQ(lookUp(broken, "K", "V"), std::nullopt) << broken;
     }
