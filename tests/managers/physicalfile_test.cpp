@@ -46,7 +46,9 @@ TEST(PhysicalFile, ReadsStopAtTheEndAndTheLastReleaseClosesTheFile) {
 
 TEST(PhysicalFile, MissingFileOrFolderIsNotFoundAndAFolderIsAnIOError) {
     TempDir dir;
-    for (const std::string& path : {dir.folder() + "nothing.alo", dir.folder() + "no\\such\\folder\\x.alo"}) {
+    // A path that goes on through a file is missing too.
+    for (const std::string& path : {dir.folder() + "nothing.alo", dir.folder() + "no\\such\\folder\\x.alo",
+                                    dir.write("file", "") + "\\x.alo"}) {
         try {
             makeRef<PhysicalFile>(path);
             ADD_FAILURE() << path;
