@@ -7,6 +7,7 @@
 #include "writers/alowriter.h"
 #include "writers/megwriter.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -16,32 +17,15 @@ namespace {
 class ScriptedFace : public ShellFace {
 public:
     std::function<void()> script;
-    std::vector<std::string> folderAnswers;
-    int folderPrompts = 0;
-    std::string filePath;
-    std::string fileExtension;
-    bool fileChosen = true;
-    int pickedEntry = -1;
-    std::vector<std::pair<std::size_t, std::string>> offeredEntries;
-    std::vector<std::string> rows;
+    std::vector<std::string> folderAnswers, rows, errors, offered;
+    std::string filePath, pick, paints; // paints: N now, L when the loop comes to it; no file path: cancel
     std::vector<bool> selection;
-    std::vector<std::string> errors;
-    int mainWidth = 840;
-    int mainHeight = 480;
-    int invalidations = 0;
-    bool shown = false;
-    bool dragging = false;
-    int window = 0;
+    int folderPrompts = 0, width = 840, height = 480;
+    bool shown = false, dragging = false;
 
-    void* renderWindowHandle() override { return &window; }
-    void mainClientSize(int& width, int& height) override {
-        width = mainWidth;
-        height = mainHeight;
-    }
-    void renderClientSize(int& width, int& height) override {
-        width = std::max(0, mainWidth - 200);
-        height = mainHeight;
-    }
+    void* renderWindowHandle() override { return this; }
+    void mainClientSize(int& w, int& h) override { w = width, h = height; }
+    void renderClientSize(int& w, int& h) override { w = std::max(0, width - 200), h = height; }
     void showMainWindow() override { shown = true; }
     void runEventLoop() override {
         if (script) {
@@ -51,26 +35,28 @@ public:
     void clearMeshList() override { rows.clear(); }
     void addMeshListRow(const std::string& text) override { rows.push_back(text); }
     std::vector<bool> meshListSelection() override { return selection; }
-    void invalidateRenderWindow(bool) override { ++invalidations; }
+    void invalidateRenderWindow(bool now) override { paints += now ? 'N' : 'L'; }
     void beginDrag() override { dragging = true; }
     void endDrag() override { dragging = false; }
     bool askModelFile(std::string& path, std::string& extension) override {
-        path = filePath;
-        extension = fileExtension;
-        return fileChosen;
+        path = filePath, extension = filePath.substr(filePath.rfind('.') + 1);
+        return !path.empty();
     }
+    // Offers are kept sorted; the entry named pick is chosen.
     int pickArchiveEntry(const std::vector<std::pair<std::size_t, std::string>>& entries) override {
-        offeredEntries = entries;
-        return pickedEntry;
+        int chosen = -1;
+        offered.clear();
+        for (const auto& [index, name] : entries) {
+            offered.push_back(name);
+            chosen = name == pick ? static_cast<int>(index) : chosen;
+        }
+        std::sort(offered.begin(), offered.end());
+        return chosen;
     }
     bool askDataFolder(std::string& folder) override {
-        ++folderPrompts;
-        if (folderAnswers.empty()) {
-            return false;
-        }
-        folder = folderAnswers.front();
-        folderAnswers.erase(folderAnswers.begin());
-        return true;
+        const bool answered = folderPrompts < static_cast<int>(folderAnswers.size());
+        folder = answered ? folderAnswers[static_cast<std::size_t>(folderPrompts)] : folder;
+        return ++folderPrompts, answered;
     }
     void showError(const std::string& text) override { errors.push_back(text); }
     void showMessage(const std::string&) override {}
@@ -90,220 +76,177 @@ std::string shipModel() {
     return w.build();
 }
 
-// A data folder with one effect the fake accepts and an archive of models.
-struct DataFolder {
+// Runs the application on a data folder with an effect the fake accepts, the script as its event loop.
+struct Session {
+    FakeGraphics fake;
     TempDir dir;
-    DataFolder() {
+    ScriptedFace face;
+    Application app{face};
+    Session() {
         dir.write("Data/MegaFiles.xml", "<Mega_Files/>");
         dir.write("Data/Art/Shaders/PLAIN.FXO", "pass\n");
     }
-    std::string folder() const { return dir.path(); }
+    int run(std::vector<std::string> args, const std::string& registry = "") {
+        return app.run(
+            args, [=] { return registry; }, [] { return std::string("/no/program/files"); });
+    }
+    std::size_t count(const std::string& call) const { return fake.callsStartingWith(call).size(); }
 };
-
-std::function<std::string()> nothing() {
-    return [] { return std::string(); };
-}
 
 } // namespace
 
-TEST(Application, StartsOnTheGivenFolderAndEndsQuietlyWhenThePromptIsCancelled) {
-    FakeGraphics fake;
-    DataFolder data;
-    ScriptedFace face;
-    Application app(face);
-    bool ran = false;
-    face.script = [&] { ran = app.getEngine() != nullptr; };
-    EXPECT_EQ(app.run({"kestrin.exe", data.folder()}, nothing(), nothing()), 0);
-    EXPECT_TRUE(ran);
-    EXPECT_TRUE(face.shown);
-    EXPECT_EQ(face.folderPrompts, 0);
-    EXPECT_EQ(app.getEngine(), nullptr);
-    EXPECT_EQ(fake.liveObjects(), 0);
+TEST(Application, StartsOnTheFirstFolderThatHoldsTheArchiveListAndPromptsOtherwise) {
+    Session s;
+    bool looped = false;
+    s.face.script = [&] { looped = s.app.getEngine() != nullptr; };
+    EXPECT_EQ(s.run({"kestrin.exe", s.dir.path()}), 0);
+    EXPECT_TRUE(looped && s.face.shown);
+    EXPECT_EQ(s.face.folderPrompts, 0);
+    EXPECT_EQ(s.app.getEngine(), nullptr);
+    EXPECT_EQ(s.fake.liveObjects(), 0);
 
-    // A wrong folder brings the prompt; Cancel ends without building anything more.
-    ScriptedFace cancelled;
-    Application quiet(cancelled);
-    fake.clearCalls();
-    EXPECT_EQ(quiet.run({"kestrin.exe", data.folder() + "/missing"}, nothing(), nothing()), 0);
-    EXPECT_EQ(cancelled.folderPrompts, 1);
-    EXPECT_FALSE(cancelled.shown);
-    EXPECT_TRUE(fake.calls().empty());
+    // Without a folder on the line the registry's is tried, then the prompt until one holds the list.
+    Session prompted;
+    prompted.face.folderAnswers = {prompted.dir.path() + "/still-missing", prompted.dir.path()};
+    EXPECT_EQ(prompted.run({"kestrin.exe"}, prompted.dir.path() + "/missing"), 0);
+    EXPECT_EQ(prompted.face.folderPrompts, 2);
+    EXPECT_TRUE(prompted.face.shown);
+
+    // Cancel ends quietly without building anything; a broken list is an error, not a prompt.
+    Session cancelled;
+    EXPECT_EQ(cancelled.run({"kestrin.exe", cancelled.dir.path() + "/missing"}), 0);
+    EXPECT_EQ(cancelled.face.folderPrompts, 1);
+    EXPECT_FALSE(cancelled.face.shown);
+    EXPECT_TRUE(cancelled.fake.calls().empty());
+    cancelled.dir.write("Data/MegaFiles.xml", "<Mega_Files>");
+    EXPECT_THROW(cancelled.run({"kestrin.exe", cancelled.dir.path()}), ParseException);
+    EXPECT_EQ(cancelled.face.folderPrompts, 1);
 }
 
-TEST(Application, PromptsUntilAFolderHoldsTheArchiveList) {
-    FakeGraphics fake;
-    DataFolder data;
-    ScriptedFace face;
-    face.folderAnswers = {data.folder() + "/still-missing", data.folder()};
-    Application app(face);
-    int registryAsked = 0;
-    EXPECT_EQ(app.run(
-                  {"kestrin.exe"},
-                  [&] {
-                      ++registryAsked;
-                      return std::string();
-                  },
-                  [] { return std::string("/no/program/files"); }),
-              0);
-    EXPECT_EQ(registryAsked, 1);
-    EXPECT_EQ(face.folderPrompts, 2);
-    EXPECT_TRUE(face.shown);
-}
-
-TEST(Application, ABrokenArchiveListIsReportedNotPromptedFor) {
-    FakeGraphics fake;
-    DataFolder data;
-    data.dir.write("Data/MegaFiles.xml", "<Mega_Files>");
-    ScriptedFace face;
-    Application app(face);
-    EXPECT_THROW(app.run({"kestrin.exe", data.folder()}, nothing(), nothing()), ParseException);
-    EXPECT_EQ(face.folderPrompts, 0);
-}
-
-TEST(Application, OpensLooseModelsAndListsTheirMeshes) {
-    FakeGraphics fake;
-    DataFolder data;
-    ScriptedFace face;
-    Application app(face);
-    face.filePath = data.dir.write("ship.alo", shipModel());
-    face.fileExtension = "alo";
-    face.script = [&] {
-        app.openModel();
-        EXPECT_EQ(face.rows, (std::vector<std::string>{"Hull", "<unnamed>", "Engine"}));
-        // Nothing is drawn until rows are selected; then only the selected ones.
-        fake.clearCalls();
-        app.paint();
-        EXPECT_TRUE(fake.callsStartingWith("DrawIndexedPrimitive").empty());
-        face.selection = {true, false, true};
-        app.selectionChanged();
-        fake.clearCalls();
-        app.paint();
-        EXPECT_EQ(fake.callsStartingWith("DrawIndexedPrimitive").size(), 2u);
+TEST(Application, ListsTheMeshesOfALooseModelAndDrawsTheSelectedOnes) {
+    Session s;
+    s.face.filePath = s.dir.write("ship.alo", shipModel());
+    s.face.script = [&] {
+        s.app.openModel();
+        EXPECT_EQ(s.face.rows, (std::vector<std::string>{"Hull", "<unnamed>", "Engine"}));
+        EXPECT_EQ(s.app.getEngine()->getMeshCount(), 3u);
+        s.app.paint();
+        EXPECT_EQ(s.count("DrawIndexedPrimitive"), 0u);
+        s.face.selection = {true, false, true};
+        s.app.selectionChanged();
+        s.app.paint();
+        EXPECT_EQ(s.count("DrawIndexedPrimitive"), 2u);
+        EXPECT_EQ(s.face.paints, "LN");
 
         // A file that is no model, or that is gone, is reported and the model stays.
-        face.filePath = data.dir.write("broken.alo", "\x01\x02");
-        app.openModel();
-        face.filePath = data.dir.path() + "/gone.alo";
-        app.openModel();
-        EXPECT_EQ(face.errors,
-                  (std::vector<std::string>{Application::kCannotOpenModel, Application::kCannotOpenModel}));
-        EXPECT_EQ(face.rows.size(), 3u);
-        face.fileChosen = false;
-        app.openModel();
-        EXPECT_EQ(face.errors.size(), 2u);
+        s.face.filePath = s.dir.write("broken.alo", "\x01\x02");
+        s.app.openModel();
+        s.face.filePath = s.dir.path() + "/gone.alo";
+        s.app.openModel();
+        s.face.filePath.clear();
+        s.app.openModel();
+        EXPECT_EQ(s.face.errors, std::vector<std::string>(2, Application::kCannotOpenModel));
+        EXPECT_EQ(s.face.rows.size(), 3u);
     };
-    app.run({"kestrin.exe", data.folder()}, nothing(), nothing());
-    EXPECT_EQ(fake.liveObjects(), 0);
-    EXPECT_TRUE(fake.errors().empty());
+    s.run({"kestrin.exe", s.dir.path()});
+    EXPECT_EQ(s.fake.liveObjects(), 0);
+    EXPECT_TRUE(s.fake.errors().empty());
 }
 
-TEST(Application, OpensArchiveEntriesPickedFromTheModelsInIt) {
-    FakeGraphics fake;
-    DataFolder data;
+TEST(Application, OffersTheModelsOfAnArchiveAndOpensThePickedOne) {
+    Session s;
     MegWriter meg;
     meg.add("DATA\\ART\\MODELS\\SHIP.ALO", shipModel());
     meg.add("DATA\\ART\\MODELS\\Mixed.AlO", shipModel());
     meg.add("DATA\\ART\\MODELS\\BROKEN.ALO", "\x01");
     meg.add("DATA\\ART\\TEXTURES\\HULL.DDS", "DDS ");
     meg.add("DATA\\NOEXTENSION", "");
+    meg.add("ALO", "");
     meg.add("DATA\\DOT.", "");
-    ScriptedFace face;
-    Application app(face);
-    face.filePath = data.dir.write("models.MeG", meg.build());
-    face.fileExtension = "MeG";
-    face.script = [&] {
-        face.pickedEntry = -1;
-        app.openModel();
-        std::vector<std::string> offered;
-        for (const auto& entry : face.offeredEntries) {
-            offered.push_back(entry.second);
-        }
-        std::sort(offered.begin(), offered.end());
-        EXPECT_EQ(offered,
+    s.face.filePath = s.dir.write("models.MeG", meg.build());
+    s.face.script = [&] {
+        s.app.openModel();
+        EXPECT_EQ(s.face.offered,
                   (std::vector<std::string>{"DATA\\ART\\MODELS\\BROKEN.ALO", "DATA\\ART\\MODELS\\Mixed.AlO",
                                             "DATA\\ART\\MODELS\\SHIP.ALO"}));
-        EXPECT_TRUE(face.rows.empty());
-        for (const auto& entry : face.offeredEntries) {
-            if (entry.second == "DATA\\ART\\MODELS\\SHIP.ALO") {
-                face.pickedEntry = static_cast<int>(entry.first);
-            }
-        }
-        app.openModel();
-        EXPECT_EQ(face.rows.size(), 3u);
-        Model* first = app.getModel();
-        for (const auto& entry : face.offeredEntries) {
-            if (entry.second == "DATA\\ART\\MODELS\\BROKEN.ALO") {
-                face.pickedEntry = static_cast<int>(entry.first);
-            }
-        }
-        app.openModel();
-        EXPECT_EQ(face.errors, std::vector<std::string>{Application::kCannotOpenModel});
-        EXPECT_EQ(app.getModel(), first);
+        EXPECT_TRUE(s.face.rows.empty());
+        s.face.pick = "DATA\\ART\\MODELS\\SHIP.ALO";
+        s.app.openModel();
+        EXPECT_EQ(s.face.rows.size(), 3u);
+        Model* shown = s.app.getModel();
+        s.face.pick = "DATA\\ART\\MODELS\\BROKEN.ALO";
+        s.app.openModel();
+        EXPECT_EQ(s.face.errors, std::vector<std::string>{Application::kCannotOpenModel});
+        EXPECT_EQ(s.app.getModel(), shown);
 
+        // The first entry of the table is one to pick too.
+        MegWriter one;
+        one.add("Data\\Art\\Models\\One.alo", shipModel());
+        s.face.filePath = s.dir.write("one.meg", one.build());
+        s.face.pick = "Data\\Art\\Models\\One.alo";
+        s.app.openModel();
+        EXPECT_NE(s.app.getModel(), shown);
         // An archive that cannot be read is reported with its own error, and the viewer goes on.
-        face.filePath = data.dir.write("cut.meg", "\x05\x00");
-        app.openModel();
-        ASSERT_EQ(face.errors.size(), 2u);
-        EXPECT_EQ(face.errors[1], "Bad or corrupted file:\n" + face.filePath);
+        s.face.filePath = s.dir.write("cut.meg", "\x05\x00");
+        s.app.openModel();
+        EXPECT_EQ(s.face.errors.back(), "Bad or corrupted file:\n" + s.face.filePath);
     };
-    app.run({"kestrin.exe", data.folder()}, nothing(), nothing());
-    EXPECT_EQ(fake.liveObjects(), 0);
+    s.run({"kestrin.exe", s.dir.path()});
+    EXPECT_EQ(s.fake.liveObjects(), 0);
 }
 
-TEST(Application, DragsMoveTheCameraFromWhereThePressLeftIt) {
-    FakeGraphics fake;
-    DataFolder data;
-    ScriptedFace face;
-    Application app(face);
-    face.script = [&] {
-        Engine& engine = *app.getEngine();
+TEST(Application, DragsMoveTheCameraFromWhereThePressLeftItAndTheWheelZoomsBetweenDrags) {
+    Session s;
+    s.face.script = [&] {
+        Engine& engine = *s.app.getEngine();
         const Camera start = engine.getCamera();
-        app.buttonDown(true, 100, 100);
-        EXPECT_TRUE(face.dragging);
-        app.pointerMoved(150, 60);
+        s.app.buttonDown(true, 100, 100);
+        EXPECT_TRUE(s.face.dragging);
+        s.app.pointerMoved(150, 60);
         EXPECT_NE(engine.getCamera().target, start.target);
-        app.wheelTurned(120); // ignored while dragging
-        app.pointerMoved(100, 100);
+        const Camera dragged = engine.getCamera();
+        s.app.wheelTurned(120);
+        EXPECT_EQ(engine.getCamera().eye, dragged.eye);
+        s.app.pointerMoved(100, 100);
         EXPECT_EQ(engine.getCamera().eye, start.eye);
-        // The other button switches to orbiting from the camera as it is now.
-        app.pointerMoved(120, 100);
+        // The other button orbits from the camera as it is now.
+        s.app.pointerMoved(120, 100);
         const Camera panned = engine.getCamera();
-        app.buttonDown(false, 10, 10);
-        app.pointerMoved(10, 10);
+        s.app.buttonDown(false, 10, 10);
+        s.app.pointerMoved(10, 10);
         EXPECT_EQ(engine.getCamera().eye, panned.eye);
-        app.buttonUp();
-        EXPECT_FALSE(face.dragging);
-        app.pointerMoved(400, 400);
-        EXPECT_EQ(engine.getCamera().eye, panned.eye);
-        app.wheelTurned(120);
+        s.app.pointerMoved(40, 10);
+        EXPECT_EQ(engine.getCamera().target, panned.target);
         EXPECT_NE(engine.getCamera().eye, panned.eye);
+        s.app.buttonUp();
+        EXPECT_FALSE(s.face.dragging);
+        const Camera orbited = engine.getCamera();
+        s.app.pointerMoved(400, 400);
+        EXPECT_EQ(engine.getCamera().eye, orbited.eye);
+        s.app.wheelTurned(120);
+        EXPECT_NE(engine.getCamera().eye, orbited.eye);
+        EXPECT_EQ(s.face.paints, "LLLLLL");
     };
-    app.run({"kestrin.exe", data.folder()}, nothing(), nothing());
+    s.run({"kestrin.exe", s.dir.path()});
 }
 
-TEST(Application, ResizesResetTheDeviceButWaitWhileTheAreaIsEmpty) {
-    FakeGraphics fake;
-    DataFolder data;
-    ScriptedFace face;
-    Application app(face);
-    face.script = [&] {
-        fake.clearCalls();
-        face.mainWidth = 150; // narrower than the list: nothing left to draw in
-        app.resized();
-        face.mainWidth = 0;
-        face.mainHeight = 0;
-        app.resized();
-        EXPECT_TRUE(fake.callsStartingWith("Reset").empty());
-        face.mainWidth = 1000;
-        face.mainHeight = 700;
-        app.resized();
-        EXPECT_EQ(fake.callsStartingWith("Reset").size(), 1u);
+TEST(Application, ResizesResetTheDeviceOnlyWhenTheDrawingAreaHasRoomAndPaintResetsALostOne) {
+    Session s;
+    s.face.script = [&] {
+        s.face.width = 150; // narrower than the list: nothing left to draw in
+        s.app.resized();
+        s.face.width = 1000;
+        s.face.height = 0;
+        s.app.resized();
+        EXPECT_EQ(s.count("Reset"), 0u);
+        s.face.height = 700;
+        s.app.resized();
+        EXPECT_EQ(s.count("Reset"), 1u);
         // A device that can be reset is reset and drawn again in the same paint.
-        fake.clearCalls();
-        fake.setCooperativeLevel(d3d::D3DERR_DEVICENOTRESET);
-        app.paint();
-        EXPECT_EQ(fake.callsStartingWith("Reset").size(), 1u);
-        EXPECT_EQ(fake.callsStartingWith("TestCooperativeLevel").size(), 2u);
+        s.fake.failCall("TestCooperativeLevel", d3d::D3DERR_DEVICENOTRESET, 1);
+        s.app.paint();
+        EXPECT_EQ(s.count("Reset"), 2u);
+        EXPECT_EQ(s.count("Present"), 1u);
     };
-    app.run({"kestrin.exe", data.folder()}, nothing(), nothing());
+    s.run({"kestrin.exe", s.dir.path()});
 }

@@ -4,40 +4,21 @@
 
 using Tokens = std::vector<std::string>;
 
-TEST(CommandLine, SplitsOnSpacesOutsideQuotesAndDropsTheQuotes) {
-    EXPECT_EQ(splitCommandLine("kestrin.exe"), Tokens{"kestrin.exe"});
-    EXPECT_EQ(
-        splitCommandLine("\"C:\\Program Files\\Kestrin\\kestrin.exe\"  \"C:\\Games\\EaW\\GameData\" extra"),
-        (Tokens{"C:\\Program Files\\Kestrin\\kestrin.exe", "C:\\Games\\EaW\\GameData", "extra"}));
-    EXPECT_EQ(splitCommandLine("a\"b c\"d  \"\"  e"), (Tokens{"ab cd", "e"}));
-    EXPECT_EQ(splitCommandLine("a\tb \\\"c"), (Tokens{"a\tb", "\\c"}));
-    EXPECT_EQ(splitCommandLine("x \"unclosed quote  runs"), (Tokens{"x", "unclosed quote  runs"}));
+TEST(CommandLine, SplitsOnSpacesOutsideQuotesAndTakesTheDataFolderFromItThenTheRegistryThenProgramFiles) {
+    EXPECT_EQ(splitCommandLine("\"C:\\Program Files\\k.exe\"  \"C:\\E a W\" x"),
+              (Tokens{"C:\\Program Files\\k.exe", "C:\\E a W", "x"}));
+    EXPECT_EQ(splitCommandLine("a\"b c\"d  \"\"  e\tf \\\"g\" \"open quote  runs"),
+              (Tokens{"ab cd", "e\tf", "\\g", "open quote  runs"}));
+    EXPECT_EQ(splitCommandLine(std::string("a b\0c", 5)), (Tokens{"a", "b"}));
     EXPECT_EQ(splitCommandLine(""), Tokens{});
-}
-
-TEST(CommandLine, DataFolderComesFromTheLineThenTheRegistryThenProgramFiles) {
-    int asked = 0;
-    auto registry = [&] {
-        ++asked;
-        return std::string("C:\\Games\\EaW");
+    std::string asked;
+    auto answer = [&](const char* folder) {
+        return [&asked, folder] { return asked += folder, std::string(folder); };
     };
-    auto none = [&] {
-        ++asked;
-        return std::string();
-    };
-    auto programFiles = [&] {
-        ++asked;
-        return std::string("C:\\Program Files\\LucasArts\\Star Wars Empire at War\\GameData");
-    };
-    const Tokens withFolder = splitCommandLine("k.exe D:\\Data more");
-    const Tokens without = splitCommandLine("k.exe");
-    EXPECT_EQ(chooseDataFolder(withFolder, registry, programFiles), "D:\\Data");
-    EXPECT_EQ(asked, 0);
-    EXPECT_EQ(chooseDataFolder(without, registry, programFiles), "C:\\Games\\EaW");
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(chooseDataFolder(without, none, programFiles),
-              "C:\\Program Files\\LucasArts\\Star Wars Empire at War\\GameData");
-    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(chooseDataFolder({"k.exe", "D:\\Data", "more"}, answer("R"), answer("P")), "D:\\Data");
+    EXPECT_EQ(chooseDataFolder({"k.exe"}, answer("R"), answer("P")), "R");
+    EXPECT_EQ(chooseDataFolder({"k.exe"}, answer(""), answer("P")), "P");
+    EXPECT_EQ(asked, "RP");
 }
 
 TEST(CommandLine, FoldersGetOneTrailingBackslashAndTheExecutablesFolderIsItsParent) {

@@ -1,6 +1,7 @@
 #include "main/linuxdatafolders.h"
 #include "support/tempdir.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,13 +10,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kGameFolder = "LucasArts/Star Wars Empire at War/GameData";
+const std::string kGame = "LucasArts/Star Wars Empire at War/GameData";
 
-// A system.reg as Wine writes it, whose ExePath is the game's in the folder programFiles of C:,
+// A system.reg as Wine writes it, whose ExePath is the game's under the folder programFiles of C:,
 // kept under the 32-bit view of a 64-bit prefix or under the key itself.
 std::string systemReg(const std::string& programFiles, bool wow64 = true) {
-    return "WINE REGISTRY Version 2\n#arch=win64\n\n[Software\\\\Microsoft\\\\Windows] 1796601077\n\n"
-           "[Software\\\\" +
+    return "WINE REGISTRY Version 2\n#arch=win64\n\n[Software\\\\" +
            std::string(wow64 ? "Wow6432Node\\\\" : "") +
            "LucasArts\\\\Star Wars Empire at War\\\\1.0] "
            "1796601084\n#time=1dd85dcb37ee93e\n\"ExePath\"=\"C:\\\\" +
@@ -37,22 +37,20 @@ protected:
 
     // Makes the folder at the relative path and returns its full path.
     std::string folder(const std::string& relative) const {
-        const std::string path = m_dir.path() + "/" + relative;
-        fs::create_directories(path);
-        return path;
+        fs::create_directories(m_dir.path() + "/" + relative);
+        return m_dir.path() + "/" + relative;
     }
 
     // A prefix as Wine makes it: c: leading to drive_c, z: to the root; registry is its system.reg.
     std::string prefix(const std::string& relative, const std::string& registry) const {
-        const std::string path = folder(relative);
+        const std::string path = folder(relative + "/dosdevices");
         folder(relative + "/drive_c");
-        folder(relative + "/dosdevices");
-        fs::create_directory_symlink("../drive_c", path + "/dosdevices/c:");
-        fs::create_directory_symlink("/", path + "/dosdevices/z:");
+        fs::create_directory_symlink("../drive_c", path + "/c:");
+        fs::create_directory_symlink("/", path + "/z:");
         if (!registry.empty()) {
             m_dir.write(relative + "/system.reg", registry);
         }
-        return path;
+        return fs::path(path).parent_path().string();
     }
 
     TempDir m_dir;
@@ -62,60 +60,58 @@ protected:
 
 TEST_F(LinuxDataFoldersTest, WindowsPathsMapThroughTheDriveLinksIgnoringCase) {
     const std::string wine = prefix("home/.wine", "");
-    const std::string game = folder("home/.wine/drive_c/Program Files/" + std::string(kGameFolder));
+    const std::string game = folder("home/.wine/drive_c/Program Files/" + kGame);
     const std::string other = folder("elsewhere/Games/EaW");
     fs::create_directory_symlink(m_dir.path() + "/elsewhere", wine + "/dosdevices/d:");
     m_dir.write("home/.wine/drive_c/Program Files/LucasArts/readme.txt", "");
-
-    using Map = LinuxDataFolders;
-    EXPECT_TRUE(
-        sameFolder(Map::mapWindowsFolder(wine, "C:\\Program Files\\" + std::string(kGameFolder)), game));
-    EXPECT_TRUE(sameFolder(
-        Map::mapWindowsFolder(wine, "c:\\PROGRAM FILES\\lucasarts\\STAR WARS EMPIRE AT WAR\\gamedata\\"),
-        game));
-    EXPECT_TRUE(sameFolder(Map::mapWindowsFolder(wine, "C:/Program Files\\.\\LucasArts\\..\\LucasArts//"
-                                                       "Star Wars Empire at War/GameData"),
-                           game));
-    EXPECT_TRUE(sameFolder(Map::mapWindowsFolder(wine, "D:\\games\\eaw"), other));
-    EXPECT_TRUE(sameFolder(Map::mapWindowsFolder(wine, "C:"), wine + "/drive_c"));
     std::string unixPath = other;
-    for (char& c : unixPath) {
-        c = c == '/' ? '\\' : c;
-    }
-    EXPECT_TRUE(sameFolder(Map::mapWindowsFolder(wine, "Z:" + unixPath), other));
+    std::replace(unixPath.begin(), unixPath.end(), '/', '\\');
 
-    // The exact spelling wins over another case of it.
+    const std::pair<std::string, std::string> found[] = {
+        {"C:\\Program Files\\LucasArts\\Star Wars Empire at War\\GameData", game},
+        {"c:\\PROGRAM FILES\\lucasarts\\STAR WARS EMPIRE AT WAR\\gamedata\\", game},
+        {"C:/Program Files\\.\\LucasArts\\..\\LucasArts//Star Wars Empire at War/GameData", game},
+        // "." and empty parts are no folders that ".." could take away.
+        {"C:\\Program Files\\LucasArts\\.\\..\\..", wine + "/drive_c"},
+        {"C:\\Program Files\\LucasArts\\\\..\\..", wine + "/drive_c"},
+        {"C:\\..\\Program Files", wine + "/drive_c/Program Files"},
+        {"D:\\games\\eaw", other},
+        {"C:", wine + "/drive_c"},
+        {"Z:" + unixPath, other},
+    };
+    for (const auto& [windows, linux] : found) {
+        EXPECT_TRUE(sameFolder(LinuxDataFolders::mapWindowsFolder(wine, windows), linux)) << windows;
+    }
+    // The exact spelling wins over another case of it; only c: falls back to drive_c.
     const std::string upper = folder("home/.wine/drive_c/GAMES");
     folder("home/.wine/drive_c/Games");
-    EXPECT_TRUE(sameFolder(Map::mapWindowsFolder(wine, "C:\\GAMES"), upper));
-
+    EXPECT_TRUE(sameFolder(LinuxDataFolders::mapWindowsFolder(wine, "C:\\GAMES"), upper));
     for (const char* missing :
          {"E:\\Games", "C:\\Program Files\\LucasArts\\readme.txt", "C:\\Program Files\\LucasArts\\Missing",
           "\\\\server\\share\\Games", "Program Files", "C:Program Files", "1:\\Games", ""}) {
-        EXPECT_EQ(Map::mapWindowsFolder(wine, missing), "") << missing;
+        EXPECT_EQ(LinuxDataFolders::mapWindowsFolder(wine, missing), "") << missing;
     }
     // A prefix without its drive links still has its drive_c.
     fs::remove(wine + "/dosdevices/c:");
-    EXPECT_TRUE(
-        sameFolder(Map::mapWindowsFolder(wine, "C:\\program files"), wine + "/drive_c/Program Files"));
-    EXPECT_EQ(Map::mapWindowsFolder(m_dir.path() + "/nowhere", "C:\\"), "");
+    EXPECT_TRUE(sameFolder(LinuxDataFolders::mapWindowsFolder(wine, "C:\\program files"),
+                           wine + "/drive_c/Program Files"));
+    EXPECT_EQ(LinuxDataFolders::mapWindowsFolder(m_dir.path() + "/nowhere", "C:\\"), "");
 }
 
 TEST_F(LinuxDataFoldersTest, RegistryOfWinePrefixThenHomeWineThenProtonAndFirstExistingFolderWins) {
+    const std::string proton = "library/steamapps/compatdata/32470/pfx";
     const std::string custom = prefix("custom", systemReg("Games"));
-    const std::string customGame = folder("custom/drive_c/games/" + std::string(kGameFolder));
+    const std::string customGame = folder("custom/drive_c/games/" + kGame);
     prefix("home/.wine", systemReg("Program Files", false));
-    const std::string wineGame = folder("home/.wine/drive_c/Program Files/" + std::string(kGameFolder));
-    prefix("library/steamapps/compatdata/32470/pfx", systemReg("Program Files (x86)"));
-    const std::string protonGame = folder(
-        "library/steamapps/compatdata/32470/pfx/drive_c/Program Files (x86)/" + std::string(kGameFolder));
+    const std::string wineGame = folder("home/.wine/drive_c/Program Files/" + kGame);
+    prefix(proton, systemReg("Program Files (x86)"));
+    const std::string protonGame = folder(proton + "/drive_c/Program Files (x86)/" + kGame);
     m_dir.write("home/.local/share/Steam/steamapps/libraryfolders.vdf",
                 "\"libraryfolders\" { \"0\" { \"path\" \"" + m_dir.path() + "/library\" } }");
 
     const LinuxDataFolders folders(home(), custom);
     EXPECT_EQ(folders.prefixes(),
-              (std::vector<std::string>{custom, home() + "/.wine",
-                                        m_dir.path() + "/library/steamapps/compatdata/32470/pfx"}));
+              (std::vector<std::string>{custom, home() + "/.wine", m_dir.path() + "/" + proton}));
     EXPECT_TRUE(sameFolder(folders.readRegistryDataFolder(), customGame));
     EXPECT_TRUE(sameFolder(LinuxDataFolders(home(), "").readRegistryDataFolder(), wineGame));
 
@@ -132,18 +128,13 @@ TEST_F(LinuxDataFoldersTest, RegistryOfWinePrefixThenHomeWineThenProtonAndFirstE
     EXPECT_TRUE(sameFolder(folders.readRegistryDataFolder(), protonGame));
 
     // The plain key counts as well as the 32-bit view; when both name folders the 32-bit view wins.
-    m_dir.write("library/steamapps/compatdata/32470/pfx/system.reg", systemReg("Program Files", false));
+    m_dir.write(proton + "/system.reg", systemReg("Program Files", false));
     EXPECT_EQ(folders.readRegistryDataFolder(), "");
-    const std::string plain =
-        folder("library/steamapps/compatdata/32470/pfx/drive_c/Program Files/" + std::string(kGameFolder));
+    const std::string plain = folder(proton + "/drive_c/Program Files/" + kGame);
     EXPECT_TRUE(sameFolder(folders.readRegistryDataFolder(), plain));
-    m_dir.write("library/steamapps/compatdata/32470/pfx/system.reg",
-                systemReg("Program Files", false) + systemReg("Program Files (x86)"));
+    m_dir.write(proton + "/system.reg", systemReg("Program Files", false) + systemReg("Program Files (x86)"));
     EXPECT_TRUE(sameFolder(folders.readRegistryDataFolder(), protonGame));
-
     EXPECT_EQ(LinuxDataFolders("", "").readRegistryDataFolder(), "");
-    EXPECT_EQ(LinuxDataFolders(m_dir.path() + "/nobody", m_dir.path() + "/none").readRegistryDataFolder(),
-              "");
 }
 
 TEST_F(LinuxDataFoldersTest, SteamLibrariesComeFromEachRootsListEachOnce) {
@@ -153,16 +144,18 @@ TEST_F(LinuxDataFoldersTest, SteamLibrariesComeFromEachRootsListEachOnce) {
     const std::string second = folder("disk/SteamLibrary");
     const std::string third = folder("disk2/Steam Library");
     const std::string flatpak = folder("home/.var/app/com.valvesoftware.Steam/.local/share/Steam");
+    // Neither a missing folder, nor a file, nor a relative path, which would depend on the current folder.
+    const std::string file = m_dir.write("disk/file", "");
     m_dir.write("home/.local/share/Steam/steamapps/libraryfolders.vdf",
                 "\"libraryfolders\" { \"0\" { \"path\" \"" + local + "\" } \"1\" { \"path\" \"" + second +
                     "\" } \"2\" { \"path\" \"" + m_dir.path() +
-                    "/unplugged\" } \"3\" { \"path\" \"disk\" } }");
+                    "/unplugged\" } \"3\" { \"path\" \".\" } \"4\" { \"path\" \"" + file + "\" } }");
     m_dir.write("home/.var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/libraryfolders.vdf",
-                "\"libraryfolders\" { \"0\" { \"path\" \"" + third + "\" } \"1\" { \"path\" \"" + second +
+                "\"libraryfolders\" { \"0\" { \"path\" \"" + third + "/\" } \"1\" { \"path\" \"" + second +
                     "/\" } }");
 
     const LinuxDataFolders folders(home(), home() + "/.wine/");
-    EXPECT_EQ(folders.steamLibraries(), (std::vector<std::string>{local, second, third, flatpak}));
+    EXPECT_EQ(folders.steamLibraries(), (std::vector<std::string>{local, second, third + "/", flatpak}));
 
     // WINEPREFIX is often ~/.wine itself; Proton prefixes are counted only where the game has one.
     prefix("home/.wine", "");
@@ -178,19 +171,18 @@ TEST_F(LinuxDataFoldersTest, DefaultFoldersAreEachPrefixsProgramFilesThenEachSte
     prefix("home/.wine", "");
     const LinuxDataFolders folders(home(), custom);
     EXPECT_EQ(folders.defaultDataFolder(), "");
-
-    const std::string steamGame =
-        folder("home/.local/share/Steam/steamapps/common/Star Wars Empire at War/GameData");
-    EXPECT_TRUE(sameFolder(folders.defaultDataFolder(), steamGame));
-    const std::string wine86 = folder("home/.wine/drive_c/Program Files (x86)/" + std::string(kGameFolder));
-    EXPECT_TRUE(sameFolder(folders.defaultDataFolder(), wine86));
-    const std::string wine =
-        folder("home/.wine/drive_c/program files/LUCASARTS/Star Wars Empire at War/gamedata");
-    EXPECT_TRUE(sameFolder(folders.defaultDataFolder(), wine));
-    const std::string custom86 = folder("custom/drive_c/Program Files (x86)/" + std::string(kGameFolder));
-    EXPECT_TRUE(sameFolder(folders.defaultDataFolder(), custom86));
-    // A file where the folder should be is not a folder.
-    fs::remove_all(custom + "/drive_c/Program Files (x86)/LucasArts/Star Wars Empire at War");
-    m_dir.write("custom/drive_c/Program Files (x86)/LucasArts/Star Wars Empire at War", "");
-    EXPECT_TRUE(sameFolder(folders.defaultDataFolder(), wine));
+    // Each folder made here comes before the ones made before it.
+    std::string made;
+    for (const std::string& game :
+         {std::string("home/.local/share/Steam/steamapps/common/Star Wars Empire at War/GameData"),
+          "home/.wine/drive_c/Program Files (x86)/" + kGame,
+          std::string("home/.wine/drive_c/program files/LUCASARTS/Star Wars Empire at War/gamedata")}) {
+        made = folder(game);
+        EXPECT_TRUE(sameFolder(folders.defaultDataFolder(), made));
+    }
+    // A file where the folder should be is none.
+    m_dir.write("custom/drive_c/Program Files/LucasArts/Star Wars Empire at War", "");
+    EXPECT_TRUE(sameFolder(folders.defaultDataFolder(), made));
+    EXPECT_TRUE(sameFolder(folders.defaultDataFolder(),
+                           made = folder("custom/drive_c/Program Files (x86)/" + kGame)));
 }

@@ -51,16 +51,22 @@ TEST(WineRegistry, ReadsWhatWineWritesWithItsEscapesAndIgnoresCase) {
     EXPECT_EQ(registry.stringValue("Software\\LucasArts\\Star Wars Empire at War\\1.0", "ExePath"),
               std::nullopt);
     EXPECT_EQ(registry.stringValue(kGameKey, "Exe"), std::nullopt);
-    EXPECT_EQ(registry.stringValue("Software\\Wow6432Node\\Microsoft\\Clients", "SymbolicLinkValue"),
-              std::nullopt);
 
     const std::string escapes =
         "[A\\\\B\\]C] 1\n"
         "@=\"default\"\n"
-        "\"v\"=\"\\a\\b\\e\\f\\n\\r\\t\\v|\\101\\0|\\x|\\xg|\\q|\\x41\\x4142|\\xdc00\\xd800\"\n";
+        "\"v\"=\"\\a\\b\\e\\f\\n\\r\\t\\v|\\1012\\0|\\x|\\xg|\\q|\\x41\\x4142|\\xdc00\\xd800\"\n";
     EXPECT_EQ(lookUp(escapes, "a\\b]c", ""), "default");
+    // Digits and code units at the edges of their ranges, of UTF-8's lengths and of the surrogates.
+    EXPECT_EQ(
+        lookUp("[K] "
+               "1\n\"V\"="
+               "\"\\177\\xA9\\x7F\\x80\\x7ff\\x800\\xdbff\\xdc00\\xd800\\xdc00\\xd800\\xdfff\\xdfff\"\n",
+               "K", "V"),
+        "\x7F\xC2\xA9\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xF4\x8F\xB0\x80\xF0\x90\x80\x80\xF0\x90\x8F\xBF\xEF\xBF"
+        "\xBD");
     EXPECT_EQ(lookUp(escapes, "A\\B]C", "v"),
-              "\a\b\x1B\f\n\r\t\v|A\0|x|xg|q|A\xE4\x85\x82|\xEF\xBF\xBD\xEF\xBF\xBD"s);
+              "\a\b\x1B\f\n\r\t\v|A2\0|x|xg|q|A\xE4\x85\x82|\xEF\xBF\xBD\xEF\xBF\xBD"s);
 }
 
 TEST(WineRegistry, ValuesBelongOnlyToTheirOwnKey) {
@@ -81,22 +87,28 @@ TEST(WineRegistry, ReadsEveryStringTypeAndOnlyStrings) {
                              "\"Plain\"=\"C:\\\\a\"\n"
                              "\"Expand\"=str(2):\"%ProgramFiles%\\\\a\"\n"
                              "\"Multi\"=str(7):\"one\\0two\\0\\0\"\n"
+                             "\"Padded\"=str(00000002):\"x\"\n"
                              // C:\a stored without its terminator, across continuation lines.
                              "\"Unterminated\"=hex(1):43,00,3a,00,\\\n"
                              "  5c,00,61,00\n"
-                             "\"ExpandHex\"=hex(2):3d,d8,00,de,41,00,00,00\n"
+                             // A surrogate pair and A, then a lone byte that makes no code unit.
+                             "\"ExpandHex\"=hex(02):3d,d8,00,de,41,00,00,00,42\n"
                              "\"Number\"=dword:00000001\n"
                              "\"Binary\"=hex:43,00,3a,00\n"
-                             "\"Link\"=hex(6):43,00,3a,00\n";
-    EXPECT_EQ(lookUp(text, "K", "Plain"), "C:\\a");
-    EXPECT_EQ(lookUp(text, "K", "Expand"), "%ProgramFiles%\\a");
-    EXPECT_EQ(lookUp(text, "K", "Multi"), "one\0two"s);
-    EXPECT_EQ(lookUp(text, "K", "Unterminated"), "C:\\a");
-    EXPECT_EQ(lookUp(text, "K", "ExpandHex"), "\xF0\x9F\x98\x80"
-                                              "A");
-    EXPECT_EQ(lookUp(text, "K", "Number"), std::nullopt);
-    EXPECT_EQ(lookUp(text, "K", "Binary"), std::nullopt);
-    EXPECT_EQ(lookUp(text, "K", "Link"), std::nullopt);
+                             "\"Link\"=hex(6):43,00,3a,00\n"
+                             "\"Wrapped\"=hex(100000001):43,00\n";
+    const char* const names[] = {"Plain",     "Expand", "Multi",  "Padded", "Unterminated",
+                                 "ExpandHex", "Number", "Binary", "Link",   "Wrapped"};
+    const std::optional<std::string> values[] = {"C:\\a",
+                                                 "%ProgramFiles%\\a",
+                                                 "one\0two"s,
+                                                 "x",
+                                                 "C:\\a",
+                                                 "\xF0\x9F\x98\x80"
+                                                 "A"};
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        EXPECT_EQ(lookUp(text, "K", names[i]), i < std::size(values) ? values[i] : std::nullopt) << names[i];
+    }
     // Line ends of either kind.
     EXPECT_EQ(lookUp("[K] 1\r\n\"V\"=hex(1):43,00,\\\r\n  3a,00\r\n\"W\"=\"w\"\r\n", "K", "V"), "C:");
 }
@@ -117,11 +129,13 @@ TEST(WineRegistry, BrokenOrCutShortTextGivesNoValueRatherThanAWrongOne) {
              "[K] 1\n\"V\"=hex(1):41,,00\n",   // an empty byte
              "[K] 1\n\"V\"=hex(1):41,00,\\\n", // a continuation the text lacks
              "[K] 1\n[K\n\"V\"=\"a\"\n",       // a broken header ends the key before it
+             "\"V\"=\"a\"\n[K] 1\n",           // a value before any key
+             "[K] 1\n\"V\"=str():\"a\"\n",     // a type without digits
+             "[K] 1\n\"V\"=hex(1):411,00\n",   // a byte of three digits
          }) {
         EXPECT_EQ(lookUp(broken, "K", "V"), std::nullopt) << broken;
     }
     EXPECT_EQ(lookUp("[K] 1\n\"V\"=\"a\0b\"\n"s, "K", "V"), "a\0b"s);
     EXPECT_EQ(lookUp("[K] 1\n\"V\"=\"good\"\n\"V\"=\"broken\n", "K", "V"), "good");
-    EXPECT_EQ(lookUp("", "K", "V"), std::nullopt);
     EXPECT_EQ(lookUp(std::string(100000, '['), "K", "V"), std::nullopt);
 }

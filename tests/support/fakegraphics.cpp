@@ -4,12 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <set>
+#include <functional>
+#include <iterator>
 #include <sstream>
-#include <stdexcept>
 #include <type_traits>
-#include <utility>
 
 using namespace d3d;
 
@@ -17,722 +15,440 @@ namespace {
 
 FakeGraphics* g_current = nullptr;
 
-// Call log pieces: integers and enums in decimal, floats as %g, names as they are.
-std::string text(const std::string& s) {
-    return s;
+// One argument in the call log: text as it is, objects as "#ID", numbers as streams print them.
+template <class T>
+std::string text(const T& v);
+
+// The pending injected failure of method, used up; D3D_OK when there is none.
+HRESULT injected(FakeGraphics::Shared& g, const std::string& method) {
+    auto it = g.failures.find(method);
+    const HRESULT hr = it == g.failures.end() ? D3D_OK : it->second.first;
+    if (hr != D3D_OK && it->second.second > 0 && --it->second.second == 0) {
+        g.failures.erase(it);
+    }
+    return hr;
 }
 
-std::string text(const char* s) {
-    return s == nullptr ? "null" : s;
-}
+} // namespace
 
-std::string text(float v) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(v));
-    return buffer;
-}
+// What every fake object has: an id, the device it was made on (none for devices), references,
+// and the checks its methods are made of.
+class FakeObject {
+public:
+    FakeObject(FakeGraphics::Shared& graphics, const FakeObject* on)
+        : g(graphics), device(on), id(static_cast<int>(graphics.objects.size()) + 1) {}
+    virtual ~FakeObject() = default;
+    FakeObject(const FakeObject&) = delete;
+    FakeObject& operator=(const FakeObject&) = delete;
 
-template <class T, class = std::enable_if_t<std::is_integral_v<T> || std::is_enum_v<T>>>
-std::string text(T v) {
-    if constexpr (std::is_enum_v<T>) {
-        return std::to_string(static_cast<long long>(static_cast<std::underlying_type_t<T>>(v)));
+    bool alive() const { return references > 0; }
+    const FakeObject* self() const { return this; }
+
+    // Logs method(args); D3D_OK unless the object is released or a failure is injected for method.
+    template <class... Args>
+    HRESULT enter(const char* method, const Args&... args) {
+        entered = method;
+        if (g.recording) {
+            std::string call = std::string(method) + '(';
+            ((call += text(args), call += ','), ...);
+            call.back() == ',' ? void(call.back() = ')') : void(call += ')');
+            g.calls.push_back(std::move(call));
+        }
+        return check(injected(g, method), !alive(), "after the last Release");
+    }
+    // hr, or misuse of the method entered when hr is D3D_OK but the call is bad.
+    HRESULT check(HRESULT hr, bool bad, const char* what = "misused") {
+        if (hr == D3D_OK && bad) {
+            g.errors.push_back(text(self()) + " " + entered + ": " + what);
+            return D3DERR_INVALIDCALL;
+        }
+        return hr;
+    }
+    // check(hr, bad), and on success state becomes value.
+    template <class T>
+    HRESULT step(HRESULT hr, bool bad, T& state, T value) {
+        hr = check(hr, bad);
+        state = hr == D3D_OK ? value : state;
+        return hr;
+    }
+    // hr, with value (or nothing on failure) written to the output p, if any.
+    template <class T, class V>
+    HRESULT out(HRESULT hr, T* p, V value) {
+        if (p != nullptr) {
+            *p = hr == D3D_OK ? value : T{};
+        }
+        return hr;
+    }
+    // The fake behind an object argument, when it is ours, alive and made on `on`.
+    template <class T>
+    T* argument(IUnknown* p, const FakeObject* on) const {
+        auto* fake = dynamic_cast<T*>(p);
+        return fake != nullptr && fake->alive() && fake->device == on ? fake : nullptr;
+    }
+    // A new object, kept until the FakeGraphics goes, when hr is D3D_OK.
+    template <class T, class... Args>
+    T* make(HRESULT hr, const FakeObject* on, Args... args) {
+        if (hr != D3D_OK) {
+            return nullptr;
+        }
+        g.objects.push_back(std::make_unique<T>(g, on, args...));
+        return static_cast<T*>(g.objects.back().get());
+    }
+    virtual void onFinalRelease() {}
+
+    FakeGraphics::Shared& g;
+    const FakeObject* const device;
+    const int id;
+    int references = 1;
+    const char* entered = ""; // the method, for messages
+};
+
+namespace {
+
+template <class T>
+std::string text(const T& v) {
+    if constexpr (std::is_same_v<T, std::string>) {
+        return v;
+    } else if constexpr (std::is_convertible_v<T, const char*>) {
+        return v == nullptr ? "null" : v;
+    } else if constexpr (std::is_pointer_v<T>) {
+        const auto* fake = dynamic_cast<const FakeObject*>(v);
+        return v == nullptr ? "null" : fake == nullptr ? "foreign" : "#" + std::to_string(fake->id);
     } else {
-        return std::to_string(static_cast<long long>(v));
+        std::ostringstream out;
+        out << +v;
+        return out.str();
     }
 }
-
-// "Method(arg,arg,...)"; at least one argument.
-template <class First, class... Rest>
-std::string callText(const char* method, const First& first, const Rest&... rest) {
-    std::string s = method;
-    s += '(';
-    s += text(first);
-    ((s += ',', s += text(rest)), ...);
-    s += ')';
-    return s;
-}
-
-// Records a call, formatting its text only while the fake is recording.
-template <class... Args>
-void recordCall(FakeGraphics& graphics, const char* method, const Args&... args) {
-    if (graphics.recording()) {
-        graphics.record(callText(method, args...));
-    }
-}
-
-FakeObject* fakeOf(IUnknown* p) {
-    return p == nullptr ? nullptr : dynamic_cast<FakeObject*>(p);
-}
-
-std::string tagOf(IUnknown* p) {
-    if (p == nullptr) {
-        return "null";
-    }
-    FakeObject* fake = fakeOf(p);
-    return fake != nullptr ? fake->tag() : "foreign";
-}
-
-// Checks an object passed to method of caller: ours, alive and made on device (if given).
-bool usable(FakeObject& caller, IUnknown* argument, const char* method, const FakeObject* device) {
-    FakeObject* fake = fakeOf(argument);
-    if (fake == nullptr) {
-        caller.graphics().recordError(std::string(method) + ": an object this fake did not make");
-        return false;
-    }
-    if (fake->references() <= 0) {
-        caller.graphics().recordError(std::string(method) + ": " + fake->tag() +
-                                      " used after its last Release");
-        return false;
-    }
-    if (device != nullptr && fake->device() != device) {
-        caller.graphics().recordError(std::string(method) + ": " + fake->tag() +
-                                      " belongs to another device");
-        return false;
-    }
-    return true;
-}
-
-// Whether presentation parameters ask for multisampling the fake reports as supported.
-bool multiSampleSupported(const FakeGraphics& graphics, const D3DPRESENT_PARAMETERS& p) {
-    if (p.MultiSampleType == D3DMULTISAMPLE_NONE) {
-        return true;
-    }
-    return static_cast<int>(p.MultiSampleType) <= graphics.maxSamples() &&
-           p.MultiSampleQuality < std::max<DWORD>(graphics.qualityLevels(), 1);
-}
-
-class FakeTexture : public FakeCounted<IDirect3DTexture9> {
-public:
-    using FakeCounted::FakeCounted;
-};
-
-class FakeVertexDeclaration : public FakeCounted<IDirect3DVertexDeclaration9> {
-public:
-    FakeVertexDeclaration(FakeGraphics& graphics, const FakeObject* device, std::set<UINT> streams)
-        : FakeCounted(graphics, device), m_streams(std::move(streams)) {}
-
-    // The streams the elements read.
-    const std::set<UINT>& streams() const { return m_streams; }
-
-private:
-    std::set<UINT> m_streams;
-};
-
-// The memory of a vertex or index buffer: its length, then a guard that catches writes past it.
-class BufferStorage {
-public:
-    BufferStorage(UINT length, UINT indexSize)
-        : m_length(length), m_indexSize(indexSize), m_storage(std::size_t{length} * 2 + 64, '\0') {
-        std::fill(m_storage.begin() + length, m_storage.end(), static_cast<char>(0xCD));
-    }
-    virtual ~BufferStorage() = default;
-
-    UINT length() const { return m_length; }
-    // Bytes per index; 0 for a vertex buffer.
-    UINT indexSize() const { return m_indexSize; }
-    bool locked() const { return m_locked; }
-    const std::string& written() const { return m_written; }
-    const char* contents() const { return m_storage.data(); }
-
-    HRESULT lock(FakeObject& self, UINT offset, UINT size, void** data, DWORD flags) {
-        FakeGraphics& g = self.graphics();
-        recordCall(g, "Lock", self.tag(), offset, size, flags);
-        if (data != nullptr) {
-            *data = nullptr;
-        }
-        if (!self.checkAlive("Lock")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (data == nullptr) {
-            return g.misuse("Lock(" + self.tag() + "): no pointer for the data");
-        }
-        if (m_locked) {
-            return g.misuse("Lock(" + self.tag() + "): already locked");
-        }
-        if (offset > m_length || size > m_length - offset) {
-            return g.misuse("Lock(" + self.tag() + "): offset " + text(offset) + " size " + text(size) +
-                            " past the buffer's length " + text(m_length));
-        }
-        HRESULT hr = D3D_OK;
-        if (g.injectedFailure("Lock", &hr)) {
-            return hr;
-        }
-        m_lockOffset = offset;
-        m_lockSize = size == 0 ? m_length - offset : size;
-        m_snapshot = m_storage;
-        m_locked = true;
-        *data = m_storage.data() + offset;
-        return D3D_OK;
-    }
-
-    HRESULT unlock(FakeObject& self) {
-        FakeGraphics& g = self.graphics();
-        recordCall(g, "Unlock", self.tag());
-        if (!self.checkAlive("Unlock")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (!m_locked) {
-            return g.misuse("Unlock(" + self.tag() + "): not locked");
-        }
-        HRESULT hr = D3D_OK;
-        if (g.injectedFailure("Unlock", &hr)) {
-            return hr;
-        }
-        m_locked = false;
-        const std::size_t end = std::size_t{m_lockOffset} + m_lockSize;
-        const bool pastEnd =
-            !std::equal(m_storage.begin() + m_length, m_storage.end(), m_snapshot.begin() + m_length);
-        const bool outside =
-            !std::equal(m_storage.begin(), m_storage.begin() + m_lockOffset, m_snapshot.begin()) ||
-            !std::equal(m_storage.begin() + end, m_storage.begin() + m_length, m_snapshot.begin() + end);
-        m_written.assign(m_storage.data() + m_lockOffset, m_lockSize);
-        m_snapshot.clear();
-        if (pastEnd) {
-            std::fill(m_storage.begin() + m_length, m_storage.end(), static_cast<char>(0xCD));
-            return g.misuse("Unlock(" + self.tag() + "): bytes written past the buffer's length " +
-                            text(m_length));
-        }
-        if (outside) {
-            return g.misuse("Unlock(" + self.tag() + "): bytes written outside the locked range");
-        }
-        return D3D_OK;
-    }
-
-private:
-    UINT m_length;
-    UINT m_indexSize;
-    std::vector<char> m_storage;
-    std::vector<char> m_snapshot;
-    bool m_locked = false;
-    UINT m_lockOffset = 0;
-    UINT m_lockSize = 0;
-    std::string m_written;
-};
 
 template <class Interface>
-class FakeBuffer : public FakeCounted<Interface>, public BufferStorage {
+class Fake : public Interface, public FakeObject {
 public:
-    FakeBuffer(FakeGraphics& graphics, const FakeObject* device, UINT length, UINT indexSize)
-        : FakeCounted<Interface>(graphics, device), BufferStorage(length, indexSize) {}
+    using FakeObject::FakeObject;
+    ULONG AddRef() override {
+        entered = "AddRef";
+        references += check(D3D_OK, !alive(), "after the last Release") == D3D_OK ? 1 : 0;
+        return static_cast<ULONG>(references);
+    }
+    ULONG Release() override {
+        entered = "Release";
+        if (check(D3D_OK, !alive(), "no reference left") == D3D_OK && --references == 0) {
+            g.finalReleases.push_back(text(self()));
+            onFinalRelease();
+        }
+        return static_cast<ULONG>(references);
+    }
+};
+
+using FakeTexture = Fake<IDirect3DTexture9>;
+using FakeDeclaration = Fake<IDirect3DVertexDeclaration9>;
+
+// A vertex or index buffer; bytes written outside the locked range (or past the end, into a
+// guard) are reported at Unlock.
+template <class Interface>
+class FakeBuffer : public Fake<Interface> {
+public:
+    FakeBuffer(FakeGraphics::Shared& shared, const FakeObject* on, UINT bytes, UINT indexBytes)
+        : Fake<Interface>(shared, on), length(bytes), indexSize(indexBytes), storage(bytes + 64) {}
 
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override {
-        return lock(*this, offset, size, data, flags);
-    }
-    HRESULT Unlock() override { return unlock(*this); }
-
-protected:
-    void onFinalRelease() override {
-        if (locked()) {
-            this->graphics().recordError("Release(" + this->tag() + "): released while locked");
+        const HRESULT hr = this->check(this->enter("Lock", this->self(), offset, size, flags),
+                                       locked || offset > length || size > length - offset);
+        if (hr == D3D_OK) {
+            before = storage;
+            range = {offset, size == 0 ? length : offset + size};
         }
+        return this->step(this->out(hr, data, storage.data() + range.first), false, locked, true);
     }
+    HRESULT Unlock() override {
+        const HRESULT hr = this->step(this->enter("Unlock", this->self()), !locked, locked, false);
+        const auto from = storage.begin() + range.first;
+        const auto to = storage.begin() + range.second;
+        this->g.written[this->id].assign(from, to);
+        return this->check(hr,
+                           !std::equal(storage.begin(), from, before.begin()) ||
+                               !std::equal(to, storage.end(), before.begin() + range.second),
+                           "bytes written outside the locked range");
+    }
+    void onFinalRelease() override { this->check(D3D_OK, locked, "released while locked"); }
+
+    const UINT length;
+    const UINT indexSize; // 0 for a vertex buffer
+    std::vector<char> storage;
+    std::vector<char> before = storage;
+    std::pair<UINT, UINT> range; // locked last
+    bool locked = false;
 };
 
 using FakeVertexBuffer = FakeBuffer<IDirect3DVertexBuffer9>;
 using FakeIndexBuffer = FakeBuffer<IDirect3DIndexBuffer9>;
 
-class FakeDevice : public FakeCounted<IDirect3DDevice9> {
+// Checks that draws happen inside a scene and read only what their buffers hold, and that a Reset
+// finds no resource of the device alive.
+class FakeDevice : public Fake<IDirect3DDevice9> {
 public:
-    using FakeCounted::FakeCounted;
+    using Fake::Fake;
 
     HRESULT TestCooperativeLevel() override {
-        graphics().record("TestCooperativeLevel()");
-        HRESULT hr = admit("TestCooperativeLevel");
-        return hr != D3D_OK ? hr : graphics().cooperativeLevel();
+        const HRESULT hr = enter("TestCooperativeLevel");
+        return hr != D3D_OK ? hr : g.cooperativeLevel;
     }
-
-    HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override {
-        FakeGraphics& g = graphics();
-        if (parameters == nullptr) {
-            g.record("Reset(null)");
-            return g.misuse("Reset: no presentation parameters");
-        }
-        recordCall(g, "Reset", parameters->BackBufferWidth, parameters->BackBufferHeight,
-                   parameters->BackBufferCount, parameters->Windowed);
-        g.setLastPresentParameters(*parameters);
-        if (!checkAlive("Reset")) {
-            return D3DERR_INVALIDCALL;
-        }
-        std::string alive;
-        for (const auto& object : g.objects()) {
-            if (object->device() == this && object->references() > 0) {
-                alive += " " + object->tag();
-            }
-        }
-        if (!alive.empty()) {
-            return g.misuse("Reset: device resources still alive:" + alive);
-        }
-        if (m_inScene) {
-            return g.misuse("Reset: inside BeginScene/EndScene");
-        }
-        if (!multiSampleSupported(g, *parameters)) {
-            return g.misuse("Reset: multisampling the adapter does not support");
-        }
-        if (g.cooperativeLevel() == D3DERR_DEVICELOST) {
-            return D3DERR_DEVICELOST;
-        }
-        HRESULT hr = D3D_OK;
-        if (g.injectedFailure("Reset", &hr)) {
-            return hr;
-        }
-        m_declaration = nullptr;
-        m_indices = nullptr;
-        m_streams.clear();
-        if (g.cooperativeLevel() == D3DERR_DEVICENOTRESET) {
-            g.setCooperativeLevel(D3D_OK);
-        }
-        return D3D_OK;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* p) override {
+        g.presentParameters = *p;
+        HRESULT hr = enter("Reset", p->BackBufferWidth, p->BackBufferHeight, p->BackBufferCount, p->Windowed);
+        hr = check(hr, m_inScene || std::any_of(g.objects.begin(), g.objects.end(), [this](const auto& o) {
+                           return o->device == this && o->alive();
+                       }));
+        hr = hr == D3D_OK && g.cooperativeLevel == D3DERR_DEVICELOST ? D3DERR_DEVICELOST : hr;
+        m = hr == D3D_OK ? Bindings{} : m;
+        g.cooperativeLevel = hr == D3D_OK ? D3D_OK : g.cooperativeLevel;
+        return hr;
     }
-
     HRESULT Present(const RECT*, const RECT*, HWND, const RGNDATA*) override {
-        graphics().record("Present()");
-        if (!checkAlive("Present")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (m_inScene) {
-            return graphics().misuse("Present: inside BeginScene/EndScene");
-        }
-        if (graphics().cooperativeLevel() != D3D_OK) {
-            return D3DERR_DEVICELOST;
-        }
-        return admit("Present");
+        const HRESULT hr = check(enter("Present"), m_inScene);
+        return hr == D3D_OK && g.cooperativeLevel != D3D_OK ? D3DERR_DEVICELOST : hr;
     }
-
-    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                               IDirect3DVertexBuffer9** buffer, HANDLE* shared) override {
-        recordCall(graphics(), "CreateVertexBuffer", length, usage, fvf, pool);
-        if (buffer != nullptr) {
-            *buffer = nullptr;
-        }
-        HRESULT hr = checkCreation("CreateVertexBuffer", length, buffer != nullptr, shared);
-        if (hr != D3D_OK) {
-            return hr;
-        }
-        *buffer = graphics().adopt(std::make_unique<FakeVertexBuffer>(graphics(), this, length, 0));
-        return D3D_OK;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** b,
+                               HANDLE* shared) override {
+        const HRESULT hr =
+            check(enter("CreateVertexBuffer", length, usage, fvf, pool), length == 0 || shared);
+        return out(hr, b, make<FakeVertexBuffer>(hr, this, length, 0u));
     }
-
     HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                              IDirect3DIndexBuffer9** buffer, HANDLE* shared) override {
-        recordCall(graphics(), "CreateIndexBuffer", length, usage, format, pool);
-        if (buffer != nullptr) {
-            *buffer = nullptr;
-        }
-        constexpr int kIndex32 = 102;
-        if (format != D3DFMT_INDEX16 && static_cast<int>(format) != kIndex32) {
-            return graphics().misuse("CreateIndexBuffer: format " + text(format) + " is not an index format");
-        }
-        HRESULT hr = checkCreation("CreateIndexBuffer", length, buffer != nullptr, shared);
-        if (hr != D3D_OK) {
-            return hr;
-        }
-        const UINT indexSize = format == D3DFMT_INDEX16 ? 2 : 4;
-        *buffer = graphics().adopt(std::make_unique<FakeIndexBuffer>(graphics(), this, length, indexSize));
-        return D3D_OK;
+                              IDirect3DIndexBuffer9** b, HANDLE* shared) override {
+        const HRESULT hr =
+            check(enter("CreateIndexBuffer", length, usage, format, pool), length == 0 || shared);
+        return out(hr, b, make<FakeIndexBuffer>(hr, this, length, format == D3DFMT_INDEX16 ? 2u : 4u));
     }
-
-    HRESULT BeginScene() override {
-        graphics().record("BeginScene()");
-        if (!checkAlive("BeginScene")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (m_inScene) {
-            return graphics().misuse("BeginScene: already inside a scene");
-        }
-        HRESULT hr = admit("BeginScene");
-        if (hr == D3D_OK) {
-            m_inScene = true;
-        }
-        return hr;
+    HRESULT BeginScene() override { return step(enter("BeginScene"), m_inScene, m_inScene, true); }
+    HRESULT EndScene() override { return step(enter("EndScene"), !m_inScene, m_inScene, false); }
+    HRESULT Clear(DWORD count, const D3DRECT*, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
+        return enter("Clear", count, flags, color, z, stencil);
     }
-
-    HRESULT EndScene() override {
-        graphics().record("EndScene()");
-        if (!checkAlive("EndScene")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (!m_inScene) {
-            return graphics().misuse("EndScene: without BeginScene");
-        }
-        HRESULT hr = admit("EndScene");
-        if (hr == D3D_OK) {
-            m_inScene = false;
-        }
-        return hr;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE s, DWORD v) override { return enter("SetRenderState", s, v); }
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT minIndex, UINT vertices, UINT start,
+                                 UINT primitives) override {
+        const HRESULT hr = enter("DrawIndexedPrimitive", type, base, minIndex, vertices, start, primitives);
+        return check(hr, !drawable(type, base, minIndex, vertices, start, primitives));
     }
-
-    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                  DWORD stencil) override {
-        recordCall(graphics(), "Clear", count, flags, color, z, stencil);
-        if (!checkAlive("Clear")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (count > 0 && rects == nullptr) {
-            return graphics().misuse("Clear: a rectangle count without rectangles");
-        }
-        return admit("Clear");
-    }
-
-    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override {
-        recordCall(graphics(), "SetRenderState", state, value);
-        return admit("SetRenderState");
-    }
-
-    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT vertices,
-                                 UINT startIndex, UINT primitives) override {
-        FakeGraphics& g = graphics();
-        recordCall(g, "DrawIndexedPrimitive", type, baseVertex, minIndex, vertices, startIndex, primitives);
-        if (!checkAlive("DrawIndexedPrimitive")) {
-            return D3DERR_INVALIDCALL;
-        }
-        const std::string problem = drawProblem(type, baseVertex, minIndex, vertices, startIndex, primitives);
-        if (!problem.empty()) {
-            return g.misuse("DrawIndexedPrimitive: " + problem);
-        }
-        return admit("DrawIndexedPrimitive");
-    }
-
     HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
-                                    IDirect3DVertexDeclaration9** declaration) override {
-        FakeGraphics& g = graphics();
+                                    IDirect3DVertexDeclaration9** d) override {
         std::string list;
-        std::set<UINT> streams;
-        for (const D3DVERTEXELEMENT9* e = elements; e != nullptr && e->Stream != 0xFF; ++e) {
-            if (!list.empty()) {
-                list += ';';
-            }
-            list += text(e->Stream) + ':' + text(e->Offset) + ':' + text(e->Type) + ':' + text(e->Method) +
-                    ':' + text(e->Usage) + ':' + text(e->UsageIndex);
-            streams.insert(e->Stream);
+        for (const D3DVERTEXELEMENT9* e = elements; e->Stream != 0xFF; ++e) {
+            list += (list.empty() ? "" : ";") + text(e->Stream) + ':' + text(e->Offset) + ':' +
+                    text(e->Type) + ':' + text(e->Method) + ':' + text(e->Usage) + ':' + text(e->UsageIndex);
         }
-        g.record("CreateVertexDeclaration(" + list + ")");
-        if (declaration != nullptr) {
-            *declaration = nullptr;
-        }
-        if (!checkAlive("CreateVertexDeclaration")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (elements == nullptr || declaration == nullptr) {
-            return g.misuse("CreateVertexDeclaration: no elements or no output pointer");
-        }
-        HRESULT hr = D3D_OK;
-        if (g.injectedFailure("CreateVertexDeclaration", &hr)) {
-            return hr;
-        }
-        *declaration = g.adopt(std::make_unique<FakeVertexDeclaration>(g, this, std::move(streams)));
-        return D3D_OK;
+        const HRESULT hr = enter("CreateVertexDeclaration", list);
+        return out(hr, d, make<FakeDeclaration>(hr, this));
     }
-
-    HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override {
-        recordCall(graphics(), "SetVertexDeclaration", tagOf(declaration));
-        if (!checkAlive("SetVertexDeclaration")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (declaration != nullptr && !usable(*this, declaration, "SetVertexDeclaration", this)) {
-            return D3DERR_INVALIDCALL;
-        }
-        HRESULT hr = admit("SetVertexDeclaration");
-        if (hr == D3D_OK) {
-            m_declaration = static_cast<FakeVertexDeclaration*>(declaration);
-        }
-        return hr;
+    HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* d) override {
+        return bind(enter("SetVertexDeclaration", d), d, m.declaration);
     }
-
     HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override {
-        recordCall(graphics(), "SetStreamSource", stream, tagOf(buffer), offset, stride);
-        if (!checkAlive("SetStreamSource")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (buffer != nullptr && !usable(*this, buffer, "SetStreamSource", this)) {
-            return D3DERR_INVALIDCALL;
-        }
-        HRESULT hr = admit("SetStreamSource");
-        if (hr == D3D_OK) {
-            m_streams[stream] = {static_cast<FakeVertexBuffer*>(buffer), offset, stride};
-        }
-        return hr;
+        const HRESULT hr = check(enter("SetStreamSource", stream, buffer, offset, stride), stream != 0);
+        m.offset = hr == D3D_OK ? offset : m.offset;
+        m.stride = hr == D3D_OK ? stride : m.stride;
+        return bind(hr, buffer, m.vertices);
     }
-
     HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) override {
-        recordCall(graphics(), "SetIndices", tagOf(buffer));
-        if (!checkAlive("SetIndices")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (buffer != nullptr && !usable(*this, buffer, "SetIndices", this)) {
-            return D3DERR_INVALIDCALL;
-        }
-        HRESULT hr = admit("SetIndices");
-        if (hr == D3D_OK) {
-            m_indices = static_cast<FakeIndexBuffer*>(buffer);
-        }
-        return hr;
+        return bind(enter("SetIndices", buffer), buffer, m.indices);
     }
 
 private:
-    struct Stream {
-        FakeVertexBuffer* buffer;
-        UINT offset;
-        UINT stride;
+    // What draws read; the renderer's one declaration reads stream 0 only.
+    struct Bindings {
+        FakeDeclaration* declaration = nullptr;
+        FakeVertexBuffer* vertices = nullptr;
+        UINT offset = 0;
+        UINT stride = 0;
+        FakeIndexBuffer* indices = nullptr;
     };
 
-    // D3D_OK when the device is alive and no failure is injected for method.
-    HRESULT admit(const char* method) {
-        if (!checkAlive(method)) {
-            return D3DERR_INVALIDCALL;
-        }
-        HRESULT hr = D3D_OK;
-        return graphics().injectedFailure(method, &hr) ? hr : D3D_OK;
+    // Binds object (none unbinds) into slot when it is ours, alive and on this device.
+    template <class T>
+    HRESULT bind(HRESULT hr, IUnknown* object, T*& slot) {
+        T* fake = object != nullptr ? argument<T>(object, this) : nullptr;
+        return step(hr, object != nullptr && fake == nullptr, slot, fake);
     }
-
-    HRESULT checkCreation(const char* method, UINT length, bool hasOutput, HANDLE* shared) {
-        if (!checkAlive(method)) {
-            return D3DERR_INVALIDCALL;
+    bool drawable(D3DPRIMITIVETYPE type, INT base, UINT minIndex, UINT vertices, UINT start,
+                  UINT primitives) const {
+        const FakeIndexBuffer* indices = argument<FakeIndexBuffer>(m.indices, this);
+        const FakeVertexBuffer* buffer = argument<FakeVertexBuffer>(m.vertices, this);
+        if (!m_inScene || !argument<FakeDeclaration>(m.declaration, this) || !indices || !buffer ||
+            indices->locked || buffer->locked || m.stride == 0) {
+            return false;
         }
-        if (!hasOutput || shared != nullptr) {
-            return graphics().misuse(std::string(method) + ": no output pointer, or a shared handle");
+        const std::uint64_t available =
+            m.offset > buffer->length ? 0 : (buffer->length - m.offset) / m.stride;
+        const std::uint64_t end = std::uint64_t{start} + primitives * (type == D3DPT_TRIANGLELIST ? 3 : 2);
+        bool fits = base >= 0 && std::uint64_t(base) + minIndex + vertices <= available &&
+                    end <= indices->length / indices->indexSize;
+        for (std::uint64_t i = start; fits && i < end; ++i) {
+            std::uint32_t index = 0;
+            std::memcpy(&index, indices->storage.data() + i * indices->indexSize, indices->indexSize);
+            fits = index >= minIndex && index - minIndex < vertices;
         }
-        if (length == 0) {
-            return graphics().misuse(std::string(method) + ": length 0");
-        }
-        HRESULT hr = D3D_OK;
-        return graphics().injectedFailure(method, &hr) ? hr : D3D_OK;
-    }
-
-    // What is wrong with a draw call in the current state; empty if nothing.
-    std::string drawProblem(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT vertices,
-                            UINT startIndex, UINT primitives) const {
-        if (!m_inScene) {
-            return "outside BeginScene/EndScene";
-        }
-        if (m_declaration == nullptr || m_declaration->references() <= 0) {
-            return "no live vertex declaration set";
-        }
-        if (m_indices == nullptr || m_indices->references() <= 0) {
-            return "no live index buffer set";
-        }
-        if (m_indices->locked()) {
-            return "index buffer " + m_indices->tag() + " is locked";
-        }
-        std::uint64_t perPrimitive = 0;
-        switch (type) {
-        case D3DPT_POINTLIST:
-            perPrimitive = 1;
-            break;
-        case D3DPT_LINELIST:
-            perPrimitive = 2;
-            break;
-        case D3DPT_TRIANGLELIST:
-            perPrimitive = 3;
-            break;
-        }
-        if (perPrimitive == 0) {
-            return "unknown primitive type";
-        }
-        std::uint64_t available = std::numeric_limits<std::uint64_t>::max();
-        for (UINT s : m_declaration->streams()) {
-            auto it = m_streams.find(s);
-            if (it == m_streams.end() || it->second.buffer == nullptr ||
-                it->second.buffer->references() <= 0) {
-                return "no live vertex buffer on stream " + text(s);
-            }
-            const Stream& stream = it->second;
-            if (stream.buffer->locked()) {
-                return "vertex buffer " + stream.buffer->tag() + " is locked";
-            }
-            if (stream.stride == 0) {
-                return "stride 0 on stream " + text(s);
-            }
-            const UINT length = stream.buffer->length();
-            const std::uint64_t count = stream.offset > length ? 0 : (length - stream.offset) / stream.stride;
-            available = std::min(available, count);
-        }
-        if (baseVertex < 0 || std::uint64_t(baseVertex) + minIndex + vertices > available) {
-            return "vertices past the end of the vertex buffer";
-        }
-        const UINT indexSize = m_indices->indexSize();
-        const std::uint64_t indexCount = m_indices->length() / indexSize;
-        const std::uint64_t end = std::uint64_t{startIndex} + primitives * perPrimitive;
-        if (end > indexCount) {
-            return "indices past the end of the index buffer";
-        }
-        const char* data = m_indices->contents();
-        for (std::uint64_t i = startIndex; i < end; ++i) {
-            std::uint32_t value = 0;
-            if (indexSize == 2) {
-                std::uint16_t v16 = 0;
-                std::memcpy(&v16, data + i * 2, 2);
-                value = v16;
-            } else {
-                std::memcpy(&value, data + i * 4, 4);
-            }
-            if (value < minIndex || std::uint64_t{value} >= std::uint64_t{minIndex} + vertices) {
-                return "index " + text(value) + " at position " + text(i) + " outside the vertex range";
-            }
-        }
-        return {};
+        return fits;
     }
 
     bool m_inScene = false;
-    FakeVertexDeclaration* m_declaration = nullptr;
-    std::map<UINT, Stream> m_streams;
-    FakeIndexBuffer* m_indices = nullptr;
+    Bindings m;
 };
 
-class FakeDirect3D : public FakeCounted<IDirect3D9> {
+class FakeDirect3D : public Fake<IDirect3D9> {
 public:
-    using FakeCounted::FakeCounted;
+    using Fake::Fake;
 
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override {
-        FakeGraphics& g = graphics();
-        recordCall(g, "GetAdapterDisplayMode", adapter);
-        if (!checkAlive("GetAdapterDisplayMode")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (adapter != D3DADAPTER_DEFAULT || mode == nullptr) {
-            return g.misuse("GetAdapterDisplayMode: unknown adapter or no output");
-        }
-        HRESULT hr = D3D_OK;
-        if (g.injectedFailure("GetAdapterDisplayMode", &hr)) {
-            return hr;
-        }
-        *mode = {1024, 768, 60, D3DFMT_X8R8G8B8};
-        return D3D_OK;
+        return out(enter("GetAdapterDisplayMode", adapter), mode,
+                   D3DDISPLAYMODE{1024, 768, 60, D3DFMT_X8R8G8B8});
     }
-
     HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT format, BOOL windowed,
-                                       D3DMULTISAMPLE_TYPE samples, DWORD* qualityLevels) override {
-        FakeGraphics& g = graphics();
-        recordCall(g, "CheckDeviceMultiSampleType", adapter, type, format, windowed, samples);
-        if (qualityLevels != nullptr) {
-            *qualityLevels = 0;
-        }
-        if (!checkAlive("CheckDeviceMultiSampleType")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (adapter != D3DADAPTER_DEFAULT) {
-            return g.misuse("CheckDeviceMultiSampleType: unknown adapter");
-        }
-        HRESULT hr = D3D_OK;
-        if (g.injectedFailure("CheckDeviceMultiSampleType", &hr)) {
-            return hr;
-        }
-        if (static_cast<int>(samples) > g.maxSamples()) {
-            return D3DERR_NOTAVAILABLE;
-        }
-        if (qualityLevels != nullptr) {
-            *qualityLevels = g.qualityLevels();
-        }
-        return D3D_OK;
+                                       D3DMULTISAMPLE_TYPE samples, DWORD* levels) override {
+        const HRESULT hr = enter("CheckDeviceMultiSampleType", adapter, type, format, windowed, samples);
+        return out(hr == D3D_OK && samples > g.maxSamples ? D3DERR_NOTAVAILABLE : hr, levels,
+                   g.qualityLevels);
     }
-
     HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override {
-        FakeGraphics& g = graphics();
-        recordCall(g, "GetDeviceCaps", adapter, type);
-        if (!checkAlive("GetDeviceCaps")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (adapter != D3DADAPTER_DEFAULT || caps == nullptr) {
-            return g.misuse("GetDeviceCaps: unknown adapter or no output");
-        }
-        HRESULT hr = D3D_OK;
-        if (g.injectedFailure("GetDeviceCaps", &hr)) {
-            return hr;
-        }
-        *caps = {type, adapter, g.devCaps()};
-        return D3D_OK;
+        return out(enter("GetDeviceCaps", adapter, type), caps, D3DCAPS9{type, adapter, g.devCaps});
     }
-
-    HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND, DWORD behaviorFlags,
-                         D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** device) override {
-        FakeGraphics& g = graphics();
-        if (device != nullptr) {
-            *device = nullptr;
-        }
-        if (parameters == nullptr) {
-            recordCall(g, "CreateDevice", adapter, type, behaviorFlags, "null");
-            return g.misuse("CreateDevice: no presentation parameters");
-        }
-        recordCall(g, "CreateDevice", adapter, type, behaviorFlags, parameters->MultiSampleType,
-                   parameters->MultiSampleQuality);
-        g.setLastPresentParameters(*parameters);
-        if (!checkAlive("CreateDevice")) {
-            return D3DERR_INVALIDCALL;
-        }
-        if (adapter != D3DADAPTER_DEFAULT || device == nullptr) {
-            return g.misuse("CreateDevice: unknown adapter or no output");
-        }
-        constexpr DWORD kMixed = 0x80;
-        const DWORD processing = behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING |
-                                                  D3DCREATE_HARDWARE_VERTEXPROCESSING | kMixed);
-        if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING &&
-            processing != D3DCREATE_HARDWARE_VERTEXPROCESSING && processing != kMixed) {
-            return g.misuse("CreateDevice: not exactly one vertex processing flag");
-        }
-        if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING &&
-            (g.devCaps() & D3DDEVCAPS_HWTRANSFORMANDLIGHT) == 0) {
-            return g.misuse(
-                "CreateDevice: hardware vertex processing without D3DDEVCAPS_HWTRANSFORMANDLIGHT");
-        }
-        if (!multiSampleSupported(g, *parameters)) {
-            return g.misuse("CreateDevice: multisampling the adapter does not support");
-        }
-        HRESULT hr = D3D_OK;
-        if (g.injectedFailure("CreateDevice", &hr)) {
-            return hr;
-        }
-        *device = g.adopt(std::make_unique<FakeDevice>(g, nullptr));
-        return D3D_OK;
+    HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND, DWORD behaviour, D3DPRESENT_PARAMETERS* p,
+                         IDirect3DDevice9** created) override {
+        g.presentParameters = *p;
+        const HRESULT hr =
+            enter("CreateDevice", adapter, type, behaviour, p->MultiSampleType, p->MultiSampleQuality);
+        return out(hr, created, make<FakeDevice>(hr, nullptr));
     }
 };
 
-// The device a D3DX function was given, and the FakeGraphics to record into.
-FakeDevice* deviceOf(IDirect3DDevice9* device) {
-    return device == nullptr ? nullptr : dynamic_cast<FakeDevice*>(device);
-}
+class FakeEffect : public Fake<ID3DXEffect> {
+public:
+    struct Parameter {
+        std::string name;
+        std::string semantic; // "-" for none
+        bool used;
+    };
 
-FakeGraphics& graphicsFor(FakeDevice* device) {
-    return device != nullptr ? device->graphics() : FakeGraphics::current();
-}
+    FakeEffect(FakeGraphics::Shared& shared, const FakeObject* on, std::vector<Parameter> parameters,
+               UINT passes)
+        : Fake(shared, on), m_values(shared.effects[id]), m_parameters(std::move(parameters)),
+          m_passes(passes) {}
+
+    // Reads a description into parameters and passes; false if it is none.
+    static bool parse(const std::string& description, std::vector<Parameter>& parameters, UINT& passes) {
+        std::istringstream in(description);
+        bool valid = !description.empty();
+        for (std::string line; valid && std::getline(in, line);) {
+            std::istringstream words(line);
+            const std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+            const bool pass = w.size() == 1 && w[0] == "pass";
+            const bool parameter = (w.size() == 3 || (w.size() == 4 && w[3] == "unused")) && w[0] == "param";
+            if (parameter) {
+                parameters.push_back({w[1], w[2], w.size() == 3});
+            }
+            passes += pass ? 1 : 0;
+            valid = w.empty() || pass || parameter;
+        }
+        passes = std::max(passes, 1u);
+        return valid;
+    }
+
+    D3DXHANDLE GetParameter(D3DXHANDLE parent, UINT index) override {
+        const bool found =
+            enter("GetParameter", self(), parent, index) == D3D_OK && index < m_parameters.size();
+        return found && parent == nullptr ? m_parameters[index].name.c_str() : nullptr;
+    }
+    D3DXHANDLE GetParameterByName(D3DXHANDLE parent, const char* name) override {
+        const Parameter* p =
+            enter("GetParameterByName", self(), parent, name) == D3D_OK ? find(name) : nullptr;
+        return p != nullptr && parent == nullptr ? p->name.c_str() : nullptr;
+    }
+    HRESULT GetParameterDesc(D3DXHANDLE parameter, D3DXPARAMETER_DESC* desc) override {
+        const Parameter* p = find(parameter);
+        const HRESULT hr = check(enter("GetParameterDesc", self(), parameter), p == nullptr);
+        *desc = {};
+        desc->Name = hr == D3D_OK ? p->name.c_str() : nullptr;
+        desc->Semantic = hr == D3D_OK && p->semantic != "-" ? p->semantic.c_str() : nullptr;
+        return hr;
+    }
+    D3DXHANDLE GetTechnique(UINT index) override {
+        return enter("GetTechnique", self(), index) == D3D_OK && index == 0 ? kTechnique : nullptr;
+    }
+    BOOL IsParameterUsed(D3DXHANDLE parameter, D3DXHANDLE technique) override {
+        const Parameter* p = find(parameter);
+        const HRESULT hr =
+            check(enter("IsParameterUsed", self(), parameter, technique), !p || !isTechnique(technique));
+        return hr == D3D_OK && p->used ? 1 : 0;
+    }
+    HRESULT SetFloat(D3DXHANDLE parameter, float value) override {
+        return set(enter("SetFloat", self(), parameter, value), parameter, true,
+                   [&](Value& v) { v.number = value; });
+    }
+    HRESULT SetFloatArray(D3DXHANDLE parameter, const float* floats, UINT count) override {
+        return set(enter("SetFloatArray", self(), parameter, count), parameter, floats != nullptr,
+                   [&](Value& v) { v.array.assign(floats, floats + count); });
+    }
+    HRESULT SetMatrix(D3DXHANDLE parameter, const D3DXMATRIX* matrix) override {
+        return set(enter("SetMatrix", self(), parameter), parameter, matrix != nullptr,
+                   [&](Value& v) { v.matrix = *matrix; });
+    }
+    HRESULT SetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9* texture) override {
+        const FakeObject* fake = texture != nullptr ? argument<FakeTexture>(texture, device) : nullptr;
+        return set(enter("SetTexture", self(), parameter, texture), parameter, !texture || fake,
+                   [&](Value& v) { v.texture = fake != nullptr ? fake->id : 0; });
+    }
+    HRESULT SetTechnique(D3DXHANDLE technique) override {
+        return check(enter("SetTechnique", self(), technique), !isTechnique(technique));
+    }
+    HRESULT Begin(UINT* passes, DWORD flags) override {
+        return out(step(enter("Begin", self(), flags), m_begun, m_begun, true), passes, m_passes);
+    }
+    HRESULT BeginPass(UINT pass) override {
+        return step(enter("BeginPass", self(), pass), !m_begun || m_inPass || pass >= m_passes, m_inPass,
+                    true);
+    }
+    HRESULT CommitChanges() override {
+        const HRESULT hr = check(enter("CommitChanges", self()), !m_inPass);
+        if (hr == D3D_OK && g.recording) {
+            m_values.commits.push_back(m_values.values);
+        }
+        return hr;
+    }
+    HRESULT EndPass() override { return step(enter("EndPass", self()), !m_inPass, m_inPass, false); }
+    HRESULT End() override { return step(enter("End", self()), !m_begun || m_inPass, m_begun, false); }
+
+private:
+    using Value = FakeEffectValues::Value;
+    static constexpr const char* kTechnique = "technique0";
+
+    // Handles are names, as D3DX takes names for handles.
+    const Parameter* find(D3DXHANDLE handle) const {
+        const auto it = std::find_if(m_parameters.begin(), m_parameters.end(), [&](const Parameter& p) {
+            return handle != nullptr && p.name == handle;
+        });
+        return it != m_parameters.end() ? &*it : nullptr;
+    }
+    static bool isTechnique(D3DXHANDLE handle) {
+        return handle != nullptr && std::strcmp(handle, kTechnique) == 0;
+    }
+    // Stores into the parameter's value when the call is good.
+    HRESULT set(HRESULT hr, D3DXHANDLE parameter, bool good, const std::function<void(Value&)>& store) {
+        const Parameter* p = find(parameter);
+        hr = check(hr, p == nullptr || !good);
+        if (hr == D3D_OK) {
+            store(m_values.values[p->name]);
+        }
+        return hr;
+    }
+
+    FakeEffectValues& m_values;
+    std::vector<Parameter> m_parameters;
+    UINT m_passes;
+    bool m_begun = false;
+    bool m_inPass = false;
+};
 
 } // namespace
-
-// ---- FakeObject ----
-
-FakeObject::FakeObject(FakeGraphics& graphics, const FakeObject* device)
-    : m_graphics(graphics), m_device(device), m_id(graphics.nextId()) {}
-
-std::string FakeObject::tag() const {
-    return "#" + std::to_string(m_id);
-}
-
-bool FakeObject::checkAlive(const char* method) const {
-    if (m_references > 0) {
-        return true;
-    }
-    m_graphics.recordError(std::string(method) + " on " + tag() + " after its last Release");
-    return false;
-}
-
-ULONG FakeObject::addReference() {
-    if (!checkAlive("AddRef")) {
-        return 0;
-    }
-    return static_cast<ULONG>(++m_references);
-}
-
-ULONG FakeObject::releaseReference() {
-    if (m_references <= 0) {
-        m_graphics.recordError("Release on " + tag() + " with no reference left");
-        return 0;
-    }
-    if (--m_references == 0) {
-        m_graphics.recordFinalRelease(tag());
-        onFinalRelease();
-    }
-    return static_cast<ULONG>(m_references);
-}
-
-// ---- FakeGraphics ----
 
 FakeGraphics::FakeGraphics() : m_previous(g_current) {
     g_current = this;
@@ -752,500 +468,51 @@ FakeGraphics& FakeGraphics::current() {
 
 std::vector<std::string> FakeGraphics::callsStartingWith(const std::string& prefix) const {
     std::vector<std::string> found;
-    for (const std::string& call : m_calls) {
-        if (call.compare(0, prefix.size(), prefix) == 0) {
-            found.push_back(call);
-        }
-    }
+    std::copy_if(shared.calls.begin(), shared.calls.end(), std::back_inserter(found),
+                 [&](const std::string& call) { return call.compare(0, prefix.size(), prefix) == 0; });
     return found;
 }
 
 int FakeGraphics::liveObjects() const {
-    return static_cast<int>(std::count_if(m_objects.begin(), m_objects.end(),
-                                          [](const auto& object) { return object->references() > 0; }));
+    return static_cast<int>(std::count_if(shared.objects.begin(), shared.objects.end(),
+                                          [](const auto& o) { return o->alive(); }));
 }
 
-void FakeGraphics::failCall(const std::string& name, HRESULT hr, int times) {
-    if (times == 0) {
-        m_failures.erase(name);
-    } else {
-        m_failures[name] = {hr, times};
-    }
+const FakeEffectValues::Value& FakeEffectValues::operator[](const std::string& parameter) const {
+    static const Value none;
+    const auto it = values.find(parameter);
+    return it != values.end() ? it->second : none;
 }
-
-void FakeGraphics::setMultiSampleSupport(int maxSamples, DWORD qualityLevels) {
-    m_maxSamples = maxSamples;
-    m_qualityLevels = qualityLevels;
-}
-
-HRESULT FakeGraphics::misuse(std::string message) {
-    recordError(std::move(message));
-    return D3DERR_INVALIDCALL;
-}
-
-bool FakeGraphics::injectedFailure(const std::string& method, HRESULT* hr) {
-    auto it = m_failures.find(method);
-    if (it == m_failures.end()) {
-        return false;
-    }
-    *hr = it->second.hr;
-    if (it->second.times > 0 && --it->second.times == 0) {
-        m_failures.erase(it);
-    }
-    return true;
-}
-
-FakeObject* FakeGraphics::find(int id) const {
-    for (const auto& object : m_objects) {
-        if (object->id() == id) {
-            return object.get();
-        }
-    }
-    return nullptr;
-}
-
-std::string FakeGraphics::bufferBytes(int id) const {
-    auto* buffer = dynamic_cast<BufferStorage*>(find(id));
-    return buffer != nullptr ? buffer->written() : std::string();
-}
-
-std::string FakeGraphics::bufferContents(int id) const {
-    auto* buffer = dynamic_cast<BufferStorage*>(find(id));
-    return buffer != nullptr ? std::string(buffer->contents(), buffer->length()) : std::string();
-}
-
-FakeEffect& FakeGraphics::effect(int id) {
-    auto* effect = dynamic_cast<FakeEffect*>(find(id));
-    if (effect == nullptr) {
-        throw std::out_of_range("FakeGraphics::effect: no effect #" + std::to_string(id));
-    }
-    return *effect;
-}
-
-// ---- FakeEffect ----
-
-FakeEffect::FakeEffect(FakeGraphics& graphics, const FakeObject* device, std::vector<Parameter> parameters,
-                       UINT passes)
-    : FakeCounted(graphics, device), m_parameters(std::move(parameters)), m_passes(passes) {}
-
-bool FakeEffect::parse(const std::string& description, std::vector<Parameter>* parameters, UINT* passes) {
-    if (description.empty()) {
-        return false;
-    }
-    std::istringstream in(description);
-    std::string line;
-    bool firstLine = true;
-    UINT passLines = 0;
-    std::vector<Parameter> found;
-    while (std::getline(in, line)) {
-        const bool first = std::exchange(firstLine, false);
-        std::istringstream wordStream(line);
-        std::vector<std::string> words;
-        for (std::string word; wordStream >> word;) {
-            words.push_back(word);
-        }
-        if (words.empty()) {
-            if (first) {
-                return false;
-            }
-            continue;
-        }
-        if (words[0] == "pass" && words.size() == 1) {
-            ++passLines;
-        } else if (words[0] == "param" &&
-                   (words.size() == 3 || (words.size() == 4 && words[3] == "unused"))) {
-            const bool hasSemantic = words[2] != "-";
-            found.push_back(
-                {words[1], hasSemantic ? words[2] : std::string(), hasSemantic, words.size() == 3});
-        } else {
-            return false;
-        }
-    }
-    *parameters = std::move(found);
-    *passes = passLines == 0 ? 1 : passLines;
-    return true;
-}
-
-const FakeEffect::Parameter* FakeEffect::findParameter(D3DXHANDLE handle) const {
-    if (handle == nullptr) {
-        return nullptr;
-    }
-    for (const Parameter& p : m_parameters) {
-        if (p.name.c_str() == handle) {
-            return &p;
-        }
-    }
-    for (const Parameter& p : m_parameters) {
-        if (p.name == handle) {
-            return &p;
-        }
-    }
-    return nullptr;
-}
-
-bool FakeEffect::isTechnique(D3DXHANDLE handle) const {
-    return handle != nullptr && (handle == m_technique.c_str() || m_technique == handle);
-}
-
-std::string FakeEffect::handleText(D3DXHANDLE handle) const {
-    return text(handle);
-}
-
-HRESULT FakeEffect::admit(const char* method) {
-    if (!checkAlive(method)) {
-        return D3DERR_INVALIDCALL;
-    }
-    HRESULT hr = D3D_OK;
-    return graphics().injectedFailure(method, &hr) ? hr : D3D_OK;
-}
-
-FakeEffect::Value* FakeEffect::slotFor(const char* method, D3DXHANDLE handle) {
-    const Parameter* p = findParameter(handle);
-    if (p == nullptr) {
-        graphics().recordError(std::string(method) + "(" + tag() + "): no parameter " + handleText(handle));
-        return nullptr;
-    }
-    return &m_values[p->name];
-}
-
-D3DXHANDLE FakeEffect::GetParameter(D3DXHANDLE parent, UINT index) {
-    recordCall(graphics(), "GetParameter", tag(), handleText(parent), index);
-    if (!checkAlive("GetParameter") || parent != nullptr || index >= m_parameters.size()) {
-        return nullptr;
-    }
-    return m_parameters[index].name.c_str();
-}
-
-D3DXHANDLE FakeEffect::GetParameterByName(D3DXHANDLE parent, const char* name) {
-    recordCall(graphics(), "GetParameterByName", tag(), handleText(parent), text(name));
-    if (!checkAlive("GetParameterByName") || parent != nullptr || name == nullptr) {
-        return nullptr;
-    }
-    for (const Parameter& p : m_parameters) {
-        if (p.name == name) {
-            return p.name.c_str();
-        }
-    }
-    return nullptr;
-}
-
-HRESULT FakeEffect::GetParameterDesc(D3DXHANDLE parameter, D3DXPARAMETER_DESC* desc) {
-    recordCall(graphics(), "GetParameterDesc", tag(), handleText(parameter));
-    if (HRESULT hr = admit("GetParameterDesc"); hr != D3D_OK) {
-        return hr;
-    }
-    const Parameter* p = findParameter(parameter);
-    if (p == nullptr || desc == nullptr) {
-        return graphics().misuse("GetParameterDesc(" + tag() + "): no parameter " + handleText(parameter) +
-                                 " or no output");
-    }
-    *desc = {};
-    desc->Name = p->name.c_str();
-    desc->Semantic = p->hasSemantic ? p->semantic.c_str() : nullptr;
-    return D3D_OK;
-}
-
-D3DXHANDLE FakeEffect::GetTechnique(UINT index) {
-    recordCall(graphics(), "GetTechnique", tag(), index);
-    if (!checkAlive("GetTechnique") || index != 0) {
-        return nullptr;
-    }
-    return m_technique.c_str();
-}
-
-BOOL FakeEffect::IsParameterUsed(D3DXHANDLE parameter, D3DXHANDLE technique) {
-    recordCall(graphics(), "IsParameterUsed", tag(), handleText(parameter), handleText(technique));
-    if (!checkAlive("IsParameterUsed")) {
-        return 0;
-    }
-    const Parameter* p = findParameter(parameter);
-    if (p == nullptr || !isTechnique(technique)) {
-        graphics().recordError("IsParameterUsed(" + tag() + "): unknown parameter or technique");
-        return 0;
-    }
-    return p->used ? 1 : 0;
-}
-
-HRESULT FakeEffect::SetFloat(D3DXHANDLE parameter, float value) {
-    recordCall(graphics(), "SetFloat", tag(), handleText(parameter), value);
-    if (!checkAlive("SetFloat")) {
-        return D3DERR_INVALIDCALL;
-    }
-    Value* slot = slotFor("SetFloat", parameter);
-    if (slot == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (HRESULT hr = admit("SetFloat"); hr != D3D_OK) {
-        return hr;
-    }
-    slot->number = value;
-    return D3D_OK;
-}
-
-HRESULT FakeEffect::SetFloatArray(D3DXHANDLE parameter, const float* values, UINT count) {
-    if (graphics().recording()) {
-        std::string call = "SetFloatArray(" + tag() + "," + handleText(parameter);
-        for (UINT i = 0; values != nullptr && i < count; ++i) {
-            call += "," + text(values[i]);
-        }
-        graphics().record(call + ")");
-    }
-    if (!checkAlive("SetFloatArray")) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (values == nullptr && count > 0) {
-        return graphics().misuse("SetFloatArray(" + tag() + "): no values");
-    }
-    Value* slot = slotFor("SetFloatArray", parameter);
-    if (slot == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (HRESULT hr = admit("SetFloatArray"); hr != D3D_OK) {
-        return hr;
-    }
-    slot->array.assign(values, values + count);
-    return D3D_OK;
-}
-
-HRESULT FakeEffect::SetMatrix(D3DXHANDLE parameter, const D3DXMATRIX* matrix) {
-    recordCall(graphics(), "SetMatrix", tag(), handleText(parameter));
-    if (!checkAlive("SetMatrix")) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (matrix == nullptr) {
-        return graphics().misuse("SetMatrix(" + tag() + "): no matrix");
-    }
-    Value* slot = slotFor("SetMatrix", parameter);
-    if (slot == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (HRESULT hr = admit("SetMatrix"); hr != D3D_OK) {
-        return hr;
-    }
-    slot->matrix = *matrix;
-    return D3D_OK;
-}
-
-HRESULT FakeEffect::SetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9* texture) {
-    recordCall(graphics(), "SetTexture", tag(), handleText(parameter), tagOf(texture));
-    if (!checkAlive("SetTexture")) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (texture != nullptr && !usable(*this, texture, "SetTexture", device())) {
-        return D3DERR_INVALIDCALL;
-    }
-    Value* slot = slotFor("SetTexture", parameter);
-    if (slot == nullptr) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (HRESULT hr = admit("SetTexture"); hr != D3D_OK) {
-        return hr;
-    }
-    slot->texture = texture != nullptr ? fakeOf(texture)->id() : 0;
-    return D3D_OK;
-}
-
-HRESULT FakeEffect::SetTechnique(D3DXHANDLE technique) {
-    recordCall(graphics(), "SetTechnique", tag(), handleText(technique));
-    if (!checkAlive("SetTechnique")) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (!isTechnique(technique)) {
-        return graphics().misuse("SetTechnique(" + tag() + "): no technique " + handleText(technique));
-    }
-    return admit("SetTechnique");
-}
-
-HRESULT FakeEffect::Begin(UINT* passes, DWORD flags) {
-    recordCall(graphics(), "Begin", tag(), flags);
-    if (passes != nullptr) {
-        *passes = 0;
-    }
-    if (!checkAlive("Begin")) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (m_begun) {
-        return graphics().misuse("Begin(" + tag() + "): already begun");
-    }
-    if (HRESULT hr = admit("Begin"); hr != D3D_OK) {
-        return hr;
-    }
-    m_begun = true;
-    if (passes != nullptr) {
-        *passes = m_passes;
-    }
-    return D3D_OK;
-}
-
-HRESULT FakeEffect::BeginPass(UINT pass) {
-    recordCall(graphics(), "BeginPass", tag(), pass);
-    if (!checkAlive("BeginPass")) {
-        return D3DERR_INVALIDCALL;
-    }
-    if ((!m_begun || m_inPass || pass >= m_passes)) {
-        return graphics().misuse("BeginPass(" + tag() + "): pass " + text(pass) +
-                                 " outside Begin/End, inside another pass, or past the pass count");
-    }
-    if (HRESULT hr = admit("BeginPass"); hr != D3D_OK) {
-        return hr;
-    }
-    m_inPass = true;
-    return D3D_OK;
-}
-
-HRESULT FakeEffect::CommitChanges() {
-    recordCall(graphics(), "CommitChanges", tag());
-    if (!checkAlive("CommitChanges")) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (!m_inPass) {
-        return graphics().misuse("CommitChanges(" + tag() + "): outside a pass");
-    }
-    if (graphics().recording()) {
-        m_commits.push_back(m_values);
-    }
-    return admit("CommitChanges");
-}
-
-HRESULT FakeEffect::EndPass() {
-    recordCall(graphics(), "EndPass", tag());
-    if (!checkAlive("EndPass")) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (!m_inPass) {
-        return graphics().misuse("EndPass(" + tag() + "): no pass begun");
-    }
-    if (HRESULT hr = admit("EndPass"); hr != D3D_OK) {
-        return hr;
-    }
-    m_inPass = false;
-    return D3D_OK;
-}
-
-HRESULT FakeEffect::End() {
-    recordCall(graphics(), "End", tag());
-    if (!checkAlive("End")) {
-        return D3DERR_INVALIDCALL;
-    }
-    if ((!m_begun || m_inPass)) {
-        return graphics().misuse("End(" + tag() + "): not begun, or a pass still open");
-    }
-    if (HRESULT hr = admit("End"); hr != D3D_OK) {
-        return hr;
-    }
-    m_begun = false;
-    return D3D_OK;
-}
-
-bool FakeEffect::wasSet(const std::string& parameter) const {
-    return m_values.count(parameter) != 0;
-}
-
-float FakeEffect::floatValue(const std::string& parameter) const {
-    auto it = m_values.find(parameter);
-    return it != m_values.end() ? it->second.number : 0.0f;
-}
-
-std::vector<float> FakeEffect::floatArray(const std::string& parameter) const {
-    auto it = m_values.find(parameter);
-    return it != m_values.end() ? it->second.array : std::vector<float>();
-}
-
-D3DXMATRIX FakeEffect::matrix(const std::string& parameter) const {
-    auto it = m_values.find(parameter);
-    return it != m_values.end() ? it->second.matrix : D3DXMATRIX();
-}
-
-std::vector<D3DXMATRIX> FakeEffect::committedMatrices(const std::string& parameter) const {
-    std::vector<D3DXMATRIX> matrices;
-    for (const auto& values : m_commits) {
-        auto it = values.find(parameter);
-        matrices.push_back(it != values.end() ? it->second.matrix : D3DXMATRIX());
-    }
-    return matrices;
-}
-
-int FakeEffect::textureId(const std::string& parameter) const {
-    auto it = m_values.find(parameter);
-    return it != m_values.end() ? it->second.texture : 0;
-}
-
-// ---- Free functions ----
 
 IDirect3D9* d3d::Direct3DCreate9(UINT sdkVersion) {
-    FakeGraphics& g = FakeGraphics::current();
-    recordCall(g, "Direct3DCreate9", sdkVersion);
-    HRESULT hr = D3D_OK;
-    if (g.direct3DCreateFails() || g.injectedFailure("Direct3DCreate9", &hr)) {
+    FakeGraphics::Shared& g = FakeGraphics::current().shared;
+    if (g.recording) {
+        g.calls.push_back("Direct3DCreate9(" + text(sdkVersion) + ")");
+    }
+    if (injected(g, "Direct3DCreate9") != D3D_OK || sdkVersion != D3D_SDK_VERSION) {
         return nullptr;
     }
-    if (sdkVersion != D3D_SDK_VERSION) {
-        g.recordError("Direct3DCreate9: SDK version " + text(sdkVersion) + " is not D3D_SDK_VERSION");
-        return nullptr;
-    }
-    return g.adopt(std::make_unique<FakeDirect3D>(g, nullptr));
+    g.objects.push_back(std::make_unique<FakeDirect3D>(g, nullptr));
+    return static_cast<FakeDirect3D*>(g.objects.back().get());
 }
 
+// The D3DX functions below take only devices of this fake.
 HRESULT d3d::D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* data, UINT size,
                                                IDirect3DTexture9** texture) {
-    FakeDevice* fake = deviceOf(device);
-    FakeGraphics& g = graphicsFor(fake);
-    recordCall(g, "D3DXCreateTextureFromFileInMemory", tagOf(device), size);
-    if (texture != nullptr) {
-        *texture = nullptr;
-    }
-    if (fake == nullptr) {
-        return g.misuse("D3DXCreateTextureFromFileInMemory: no device");
-    }
-    if (!usable(*fake, device, "D3DXCreateTextureFromFileInMemory", nullptr)) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (texture == nullptr || (data == nullptr && size > 0)) {
-        return g.misuse("D3DXCreateTextureFromFileInMemory: no data or no output pointer");
-    }
-    HRESULT hr = D3D_OK;
-    if (g.injectedFailure("D3DXCreateTextureFromFileInMemory", &hr)) {
-        return hr;
-    }
-    if (size < 4 || std::memcmp(data, "DDS ", 4) != 0) {
-        return D3DXERR_INVALIDDATA;
-    }
-    *texture = g.adopt(std::make_unique<FakeTexture>(g, fake));
-    return D3D_OK;
+    auto& d = dynamic_cast<FakeDevice&>(*device);
+    HRESULT hr = d.enter("D3DXCreateTextureFromFileInMemory", device, size);
+    hr = hr == D3D_OK && (size < 4 || std::memcmp(data, "DDS ", 4) != 0) ? D3DXERR_INVALIDDATA : hr;
+    return d.out(hr, texture, d.make<FakeTexture>(hr, &d));
 }
 
 HRESULT d3d::D3DXCreateEffect(IDirect3DDevice9* device, const void* data, UINT size, const D3DXMACRO*,
                               ID3DXInclude*, DWORD flags, ID3DXEffectPool*, ID3DXEffect** effect,
                               ID3DXBuffer** errors) {
-    FakeDevice* fake = deviceOf(device);
-    FakeGraphics& g = graphicsFor(fake);
-    recordCall(g, "D3DXCreateEffect", tagOf(device), size, flags);
-    if (effect != nullptr) {
-        *effect = nullptr;
-    }
-    if (errors != nullptr) {
-        *errors = nullptr;
-    }
-    if (fake == nullptr) {
-        return g.misuse("D3DXCreateEffect: no device");
-    }
-    if (!usable(*fake, device, "D3DXCreateEffect", nullptr)) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (effect == nullptr || (data == nullptr && size > 0)) {
-        return g.misuse("D3DXCreateEffect: no data or no output pointer");
-    }
-    HRESULT hr = D3D_OK;
-    if (g.injectedFailure("D3DXCreateEffect", &hr)) {
-        return hr;
-    }
+    auto& d = dynamic_cast<FakeDevice&>(*device);
+    HRESULT hr = d.out(d.enter("D3DXCreateEffect", device, size, flags), errors, nullptr);
     std::vector<FakeEffect::Parameter> parameters;
     UINT passes = 0;
-    const std::string description =
-        size > 0 ? std::string(static_cast<const char*>(data), size) : std::string();
-    if (!FakeEffect::parse(description, &parameters, &passes)) {
-        return D3DXERR_INVALIDDATA;
-    }
-    *effect = g.adopt(std::make_unique<FakeEffect>(g, fake, std::move(parameters), passes));
-    return D3D_OK;
+    const std::string description(static_cast<const char*>(data), size);
+    hr = hr == D3D_OK && !FakeEffect::parse(description, parameters, passes) ? D3DXERR_INVALIDDATA : hr;
+    return d.out(hr, effect, d.make<FakeEffect>(hr, &d, parameters, passes));
 }

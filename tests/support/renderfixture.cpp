@@ -12,23 +12,14 @@ RenderFixture::RenderFixture() {
 }
 
 RenderFixture::~RenderFixture() {
+    shown.reset();
     shaders.reset();
     textures.reset();
     m_models.clear();
     EXPECT_EQ(fake.liveObjects(), 0) << "graphics objects leaked";
-    if (!allowMisuse) {
-        for (const std::string& error : fake.errors()) {
-            ADD_FAILURE() << "graphics misuse: " << error;
-        }
+    for (std::size_t i = 0; i < (allowMisuse ? 0 : fake.errors().size()); ++i) {
+        ADD_FAILURE() << "graphics misuse: " << fake.errors()[i];
     }
-}
-
-void RenderFixture::addEffect(const std::string& name, const std::string& description) {
-    dir.write("Data/Art/Shaders/" + name, description);
-}
-
-void RenderFixture::addTexture(const std::string& name) {
-    dir.write("Data/Art/Textures/" + name, "DDS texture " + name);
 }
 
 const Model& RenderFixture::model(const AloWriter& writer) {
@@ -40,6 +31,19 @@ const Model& RenderFixture::model(const AloWriter& writer) {
 std::unique_ptr<Engine> RenderFixture::engine(int width, int height) {
     static int window;
     return std::make_unique<Engine>(&window, width, height, *textures, *shaders);
+}
+
+Engine& RenderFixture::show(const std::vector<AloMesh>& meshes, const d3d::D3DXMATRIX& world) {
+    AloWriter w;
+    for (const AloMesh& mesh : meshes) {
+        w.addMesh(mesh);
+    }
+    const Model& shownModel = model(w);
+    shown = shown ? std::move(shown) : engine();
+    for (std::size_t i = 0; i < shownModel.getMeshCount(); ++i) {
+        shown->addMesh(&shownModel.getMesh(i), world, true);
+    }
+    return *shown;
 }
 
 AloMesh triangleMesh(const std::string& name, const std::string& effect) {

@@ -17,23 +17,29 @@
 class RenderFixture {
 public:
     RenderFixture();
-    // Empties the caches, then fails the test if any graphics object is left or the fake saw misuse.
+    // Destroys the engine and empties the caches, then fails the test if any graphics object is
+    // left or the fake saw misuse.
     ~RenderFixture();
 
     // Writes a fake effect description as Data\Art\Shaders\NAME.
-    void addEffect(const std::string& name, const std::string& description);
+    void addEffect(const std::string& name, const std::string& description) {
+        dir.write("Data/Art/Shaders/" + name, description);
+    }
     // Writes a texture file the fake accepts as Data\Art\Textures\NAME.
-    void addTexture(const std::string& name);
+    void addTexture(const std::string& name) { dir.write("Data/Art/Textures/" + name, "DDS " + name); }
     // A model read from the writer's bytes; kept alive by the fixture.
     const Model& model(const AloWriter& writer);
     // An Engine over a fake window of the given client size.
     std::unique_ptr<Engine> engine(int width = 800, int height = 600);
+    // Adds meshes (a model of their own) to `shown`, made on first use, visible at world.
+    Engine& show(const std::vector<AloMesh>& meshes, const d3d::D3DXMATRIX& world = {});
 
     FakeGraphics fake;
     TempDir dir;
     std::unique_ptr<FileManager> files;
     std::unique_ptr<TextureManager> textures;
     std::unique_ptr<ShaderManager> shaders;
+    std::unique_ptr<Engine> shown;
     // Set by tests that provoke misuse on purpose.
     bool allowMisuse = false;
 

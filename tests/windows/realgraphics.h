@@ -1,12 +1,11 @@
 #pragma once
 
-// What the tests on the real Direct3D 9 and D3DX 9 start from: the data folder the host wrote, a
-// hidden window, the caches over a file manager that counts its reads, and frames read back.
+// What the programs on the real Direct3D 9 and D3DX 9 start from: the Engine over a hidden window
+// with the program's caches over a data folder, and its frames read back.
 
 // Our graphics interface first: the real headers define some of its names as macros.
-#include "engine/d3d/d3d9.h"
-#include "main/refptr.h"
-#include "managers/filemanager.h"
+#include "conformance/conformance.h"
+#include "engine/d3d/d3d9native.h"
 #include "managers/shadermanager.h"
 #include "managers/texturemanager.h"
 
@@ -15,104 +14,105 @@
 #include <d3d9.h>
 
 #include <cstdint>
-#include <map>
-#include <string>
-#include <vector>
+#include <stdexcept>
 
-// The data folder kestrin-windows-fixtures wrote, from KESTRIN_WINDOWS_DATA (a Windows path, set by
-// CTest), with the trailing backslash a FileManager takes. std::runtime_error when it is not set.
-std::string fixtureDataFolder();
+inline void check(HRESULT hr) {
+    if (FAILED(hr)) {
+        throw std::runtime_error("a Direct3D call failed with " + std::to_string(hr));
+    }
+}
 
-// A top-level window of a plain class with a client area of width x height, never shown.
-class HiddenWindow {
-public:
-    HiddenWindow(int width, int height);
-    ~HiddenWindow();
-    HiddenWindow(const HiddenWindow&) = delete;
-    HiddenWindow& operator=(const HiddenWindow&) = delete;
-
-    // The window, as our graphics interface takes it.
-    d3d::HWND handle() const { return m_window; }
-
-private:
-    HWND m_window = nullptr;
-};
-
-// A FileManager over the fixture data folder that counts the requests for each path.
-class CountingFileManager : public FileManager {
-public:
-    CountingFileManager();
-
-    // As FileManager::open, counted.
-    RefPtr<File> open(const std::string& path) override;
-    // How often path (exactly as asked) has been opened or looked for.
-    int opens(const std::string& path) const;
-
-private:
-    std::map<std::string, int> m_opens;
-};
-
-// The program's caches over the fixture data folder.
-struct DataFolder {
-    CountingFileManager files;
-    TextureManager textures{&files, "Data\\Art\\Textures\\"};
-    ShaderManager shaders{&files, "Data\\Art\\Shaders\\"};
-};
-
-// The whole file at path through files; empty when there is none.
-std::vector<unsigned char> readWhole(FileManager& files, const std::string& path);
-
-// The references object has now, counted by adding one and dropping it again.
-ULONG referenceCount(IUnknown* object);
-
-// A frame read back: width x height colours as 0xRRGGBB, row by row from the top.
+// A frame read back: colours as 0xRRGGBB, row by row from the top.
 struct Frame {
     UINT width = 0;
     UINT height = 0;
     std::vector<std::uint32_t> pixels;
-
-    std::uint32_t at(UINT x, UINT y) const { return pixels[std::size_t{y} * width + x]; }
-    // Pixels that are not black.
-    std::size_t litCount() const;
+    std::size_t lit() const { return pixels.size() - std::count(pixels.begin(), pixels.end(), 0u); }
 };
 
-// Red, green and blue of a 0xRRGGBB colour.
-inline int red(std::uint32_t c) {
-    return static_cast<int>(c >> 16 & 0xFF);
-}
-inline int green(std::uint32_t c) {
-    return static_cast<int>(c >> 8 & 0xFF);
-}
-inline int blue(std::uint32_t c) {
-    return static_cast<int>(c & 0xFF);
-}
-
-// While it lives, whatever the device draws lands in a render target and depth buffer of its own,
-// which read() copies back.
-//
-// Engine::render clears, draws and then presents the back buffer. The back buffer cannot be read
-// back afterwards: the device is windowed with D3DSWAPEFFECT_DISCARD, and Wine 8 drops the back
-// buffer's content at Present (read back after render(), it is black everywhere); it is also
-// multisampled, which GetRenderTargetData refuses without a StretchRect first. The Engine has no
-// way to draw without presenting, and needs none: it draws into whatever render target is set.
-// So a capture sets plain (not multisampled) surfaces of the back buffer's size and format as
-// render target 0 and depth buffer; render() clears and draws into them, Present shows the
-// untouched back buffer, and the frame waits in our target. The destructor puts the device's own
-// surfaces back. Ours live in D3DPOOL_DEFAULT: a capture must be gone before the device is reset.
+// While it lives, the device draws into a plain render target and depth buffer of its own, which
+// read() copies back. The back buffer cannot be read after Engine::render presents it: windowed with
+// D3DSWAPEFFECT_DISCARD, Wine drops its content at Present, and it is multisampled, which
+// GetRenderTargetData refuses. Ours live in D3DPOOL_DEFAULT: a capture must go before a reset.
 class FrameCapture {
 public:
-    explicit FrameCapture(IDirect3DDevice9* device);
-    ~FrameCapture();
+    explicit FrameCapture(IDirect3DDevice9* device) : m_device(device) {
+        D3DSURFACE_DESC back{};
+        check(device->GetRenderTarget(0, &m_saved[0]));
+        check(device->GetDepthStencilSurface(&m_saved[1]));
+        m_saved[0]->GetDesc(&back);
+        check(device->CreateRenderTarget(back.Width, back.Height, back.Format, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                         &m_ours[0], nullptr));
+        check(device->CreateDepthStencilSurface(back.Width, back.Height, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0,
+                                                FALSE, &m_ours[1], nullptr));
+        check(device->CreateOffscreenPlainSurface(back.Width, back.Height, back.Format, D3DPOOL_SYSTEMMEM,
+                                                  &m_ours[2], nullptr));
+        device->SetRenderTarget(0, m_ours[0]);
+        device->SetDepthStencilSurface(m_ours[1]);
+    }
+    ~FrameCapture() {
+        m_device->SetRenderTarget(0, m_saved[0]);
+        m_device->SetDepthStencilSurface(m_saved[1]);
+        for (IDirect3DSurface9* surface : {m_saved[0], m_saved[1], m_ours[0], m_ours[1], m_ours[2]}) {
+            if (surface != nullptr) {
+                surface->Release();
+            }
+        }
+    }
     FrameCapture(const FrameCapture&) = delete;
     FrameCapture& operator=(const FrameCapture&) = delete;
 
-    // The target's current content.
-    Frame read() const;
+    Frame read() const {
+        D3DSURFACE_DESC desc{};
+        D3DLOCKED_RECT locked{};
+        m_ours[2]->GetDesc(&desc);
+        check(m_device->GetRenderTargetData(m_ours[0], m_ours[2]));
+        check(m_ours[2]->LockRect(&locked, nullptr, D3DLOCK_READONLY));
+        Frame frame{desc.Width, desc.Height, {}};
+        for (UINT y = 0; y < desc.Height; ++y) {
+            const auto* row = static_cast<const std::uint32_t*>(locked.pBits) + y * (locked.Pitch / 4);
+            for (UINT x = 0; x < desc.Width; ++x) {
+                frame.pixels.push_back(row[x] & 0xFFFFFF);
+            }
+        }
+        m_ours[2]->UnlockRect();
+        return frame;
+    }
 
 private:
     IDirect3DDevice9* m_device;
-    IDirect3DSurface9* m_savedTarget = nullptr;
-    IDirect3DSurface9* m_savedDepth = nullptr;
-    IDirect3DSurface9* m_target = nullptr;
-    IDirect3DSurface9* m_depth = nullptr;
+    IDirect3DSurface9* m_saved[2] = {}; // the device's render target and depth buffer
+    IDirect3DSurface9* m_ours[3] = {};  // render target, depth buffer, and the copy in system memory
+};
+
+// The Engine over a hidden window with the program's caches over a data folder (a Windows path).
+struct EngineOnWindow {
+    EngineOnWindow(const std::string& folder, int width, int height)
+        : files(!folder.empty() && folder.back() == '\\' ? folder : folder + "\\"),
+          window(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, width, height, nullptr, nullptr, nullptr,
+                                 nullptr),
+                 DestroyWindow),
+          engine(window.get(), width, height, textures, shaders) {}
+    ~EngineOnWindow() { engine.clearMeshes(); }
+
+    // Every mesh of the model, as the path in the folder names it, seen from the starting camera.
+    void show(const std::string& model) {
+        conformance::stage({"", model, {}, 0, 0, 0, 0, 0}, engine, files, models);
+    }
+    IDirect3DDevice9* device() const { return d3d::nativeDevice(engine.getDevice()); }
+    Frame draw() {
+        FrameCapture capture(device());
+        if (!engine.render()) {
+            throw std::runtime_error("the device was lost");
+        }
+        return capture.read();
+    }
+
+    FileManager files;
+    TextureManager textures{&files, "Data\\Art\\Textures\\"};
+    ShaderManager shaders{&files, "Data\\Art\\Shaders\\"};
+    // A top-level pop-up, whose client area is the whole window, never shown.
+    std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&DestroyWindow)> window;
+    Engine engine;
+    std::vector<std::unique_ptr<Model>> models;
 };

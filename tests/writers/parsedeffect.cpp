@@ -1,31 +1,19 @@
 #include "parsedeffect.h"
 
-namespace {
-
-void* compileShader(const char* mainfn, const unsigned char* tokens, const unsigned int size,
-                    const MOJOSHADER_swizzle* swizzles, const unsigned int swizzleCount,
-                    const MOJOSHADER_samplerMap* samplers, const unsigned int samplerCount) {
-    return const_cast<MOJOSHADER_parseData*>(MOJOSHADER_parse("bytecode", mainfn, tokens, size, swizzles,
-                                                              swizzleCount, samplers, samplerCount, nullptr,
-                                                              nullptr, nullptr));
-}
-
-void deleteShader(void* shader) {
-    MOJOSHADER_freeParseData(static_cast<const MOJOSHADER_parseData*>(shader));
-}
-
-MOJOSHADER_parseData* parseData(void* shader) {
-    return static_cast<MOJOSHADER_parseData*>(shader);
-}
-
-} // namespace
-
 ParsedEffect::ParsedEffect(const std::string& bytes) {
     // Only compiling and deleting shaders is needed to parse; nothing is drawn.
     MOJOSHADER_effectShaderContext context{};
-    context.compileShader = compileShader;
-    context.deleteShader = deleteShader;
-    context.getParseData = parseData;
+    context.compileShader = [](const char* mainfn, const unsigned char* tokens, unsigned int size,
+                               const MOJOSHADER_swizzle* swizzles, unsigned int swizzleCount,
+                               const MOJOSHADER_samplerMap* samplers, unsigned int samplerCount) -> void* {
+        return const_cast<MOJOSHADER_parseData*>(MOJOSHADER_parse("bytecode", mainfn, tokens, size, swizzles,
+                                                                  swizzleCount, samplers, samplerCount,
+                                                                  nullptr, nullptr, nullptr));
+    };
+    context.deleteShader = [](void* shader) {
+        MOJOSHADER_freeParseData(static_cast<MOJOSHADER_parseData*>(shader));
+    };
+    context.getParseData = [](void* shader) { return static_cast<MOJOSHADER_parseData*>(shader); };
     m_effect =
         MOJOSHADER_compileEffect(reinterpret_cast<const unsigned char*>(bytes.data()),
                                  static_cast<unsigned int>(bytes.size()), nullptr, 0, nullptr, 0, &context);

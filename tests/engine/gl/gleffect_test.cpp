@@ -1,18 +1,17 @@
+#include "engine/gl/gleffect.h"
 #include "glfixture.h"
-#include "managers/filemanager.h"
-#include "managers/shadermanager.h"
-#include "support/tempdir.h"
-#include "writers/demoeffects.h"
+#include "writers/ddswriter.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <map>
 
 using namespace d3d;
 
 namespace {
+
+using Op = ExpressionAssembler::Op;
+using Table = ExpressionAssembler::Table;
 
 std::uint32_t wordAt(const std::string& bytes, std::size_t at) {
     std::uint32_t word = 0;
@@ -25,97 +24,180 @@ std::string patched(std::string bytes, std::size_t at, std::uint32_t word) {
     return bytes;
 }
 
+// bytes with the one run of words `from` (at a multiple of 4) replaced by `to`, as long.
+std::string replaced(std::string bytes, const std::vector<std::uint32_t>& from,
+                     const std::vector<std::uint32_t>& to) {
+    std::vector<std::size_t> found;
+    for (std::size_t at = 0; at + 4 * from.size() <= bytes.size(); at += 4) {
+        if (std::memcmp(&bytes[at], from.data(), 4 * from.size()) == 0) {
+            found.push_back(at);
+        }
+    }
+    EXPECT_EQ(found.size(), 1u) << "words to replace";
+    for (const std::size_t at : found) {
+        std::memcpy(&bytes[at], to.data(), 4 * to.size());
+    }
+    return bytes;
+}
+
+EffectWriter::Parameter parameter(const std::string& name, EffectWriter::Type type,
+                                  std::vector<float> defaults = {}, EffectWriter::Shader shader = {}) {
+    EffectWriter::Parameter p;
+    p.name = name;
+    p.type = type;
+    p.defaults = std::move(defaults);
+    p.shader = std::move(shader);
+    return p;
+}
+
+EffectWriter::Technique technique(const std::string& name, std::vector<EffectWriter::State> states,
+                                  EffectWriter::Shader vs = {}, EffectWriter::Shader ps = {}) {
+    EffectWriter::Pass pass;
+    pass.name = "P0";
+    pass.states = std::move(states);
+    pass.vertexShader = std::move(vs);
+    pass.pixelShader = std::move(ps);
+    return {name, {pass}, {}};
+}
+
+// A flat colour (Color, read as c0) through a vertex and a pixel shader: named variables in
+// technique "Named", a pixel shader 1.1 the translator refuses (rcp) in "Refused", and the
+// fixed-function pipeline in "Fixed", whose world matrix and emissive colour are expressions over
+// Shift (a float4x4, rows read) and Glow (halved), lit without normals.
+std::string shapesEffect() {
+    const EffectWriter::Shader vs = {"vs_1_1\ndcl_position v0\nmov oPos, v0\n", {}};
+    const EffectWriter::Shader ps = {"ps_2_0\nmov oC0, c0\n", {{"Color", 0}}};
+    EffectWriter w;
+    w.addParameter(parameter("Color", EffectWriter::Type::Float4, {0.2f, 0.4f, 0.6f, 1}));
+    w.addParameter(parameter("Glow", EffectWriter::Type::Float4, {1.6f, 0.8f, 0.4f, 2}));
+    w.addParameter(parameter("Shift", EffectWriter::Type::Float4x4,
+                             {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.5f, 0, 0, 1}));
+    w.addParameter(parameter("Unread", EffectWriter::Type::Float4));
+    w.addParameter(parameter("VS", EffectWriter::Type::VertexShader, {}, vs));
+    w.addParameter(parameter("PS", EffectWriter::Type::PixelShader, {}, ps));
+    EffectWriter::State world{"WorldTransform", 0, 0, {}, {}, {{{"Shift", 0, false}}, {}, {}}};
+    for (std::uint32_t r = 0; r < 4; ++r) {
+        world.expression.instructions.push_back(
+            {Op::Mov, 4, false, {{Table::Input, r, 0}}, {Table::Output, r, 0}});
+    }
+    const EffectWriter::State emissive{
+        "MaterialEmissive",
+        0,
+        0,
+        {},
+        {},
+        {{{"Glow", 0, false}},
+         {0.5, 0, 0, 0},
+         {{Op::Mul, 4, true, {{Table::Literal, 0, 0}, {Table::Input, 0, 0}}, {Table::Output, 0, 0}}}}};
+    w.addTechnique(technique("Named", {{"VertexShader", 0, 0, {}, "VS"}, {"PixelShader", 0, 0, {}, "PS"}}));
+    w.addTechnique(technique("Refused", {}, vs, {"ps_1_1\nrcp r0, c0\n", {{"Color", 0}}}));
+    w.addTechnique(technique("Fixed", {{"VertexShader", 0},
+                                       {"PixelShader", 0},
+                                       {"Lighting", 1},
+                                       {"ColorOp", 2},   // SELECTARG1
+                                       {"ColorArg1", 0}, // DIFFUSE
+                                       world,
+                                       emissive}));
+    return w.build();
+}
+
 } // namespace
 
-TEST(GlEffect, DescribesOurEffectsParametersByHandleOrName) {
+TEST(GlEffect, ParametersAreUsedWhenStatesShadersOrExpressionsReadThemAndFoundByHandleOrName) {
     GlFixture f;
-    RefPtr<ID3DXEffect> effect = f.effect(buildDemoEffects().at("MeshGlossColorize"));
+    RefPtr<ID3DXEffect> effect = f.effect(shapesEffect());
     ASSERT_TRUE(effect);
-    UINT count = 0;
-    while (effect->GetParameter(nullptr, count) != nullptr) {
-        ++count;
-    }
-    EXPECT_EQ(count, 16u);
-    struct Expected {
-        const char* name;
-        const char* semantic;
-        D3DXPARAMETER_CLASS klass;
-        D3DXPARAMETER_TYPE type;
-        UINT rows;
-        UINT columns;
+    const std::map<std::string, std::vector<BOOL>> used = {
+        // by Named, Refused, Fixed
+        {"Color", {1, 1, 0}},  {"Glow", {0, 0, 1}}, {"Shift", {0, 0, 1}},
+        {"Unread", {0, 0, 0}}, {"VS", {1, 0, 0}},   {"PS", {1, 0, 0}},
     };
-    for (const Expected& e :
-         {Expected{"WorldViewProjection", "WORLDVIEWPROJECTION", D3DXPC_MATRIX_ROWS, D3DXPT_FLOAT, 4, 4},
-          Expected{"Diffuse", nullptr, D3DXPC_VECTOR, D3DXPT_FLOAT, 1, 4},
-          Expected{"Shininess", nullptr, D3DXPC_SCALAR, D3DXPT_FLOAT, 1, 1},
-          Expected{"GlossTexture", nullptr, D3DXPC_OBJECT, D3DXPT_TEXTURE, 0, 0},
-          Expected{"GlossSampler", nullptr, D3DXPC_OBJECT, D3DXPT_SAMPLER2D, 0, 0}}) {
-        const D3DXHANDLE handle = effect->GetParameterByName(nullptr, e.name);
-        ASSERT_NE(handle, nullptr) << e.name;
-        // The name stands for the handle.
-        for (const D3DXHANDLE h : {handle, D3DXHANDLE{e.name}}) {
-            D3DXPARAMETER_DESC d{};
-            ASSERT_EQ(effect->GetParameterDesc(h, &d), D3D_OK) << e.name;
-            EXPECT_STREQ(d.Name, e.name);
-            EXPECT_STREQ(d.Semantic, e.semantic);
-            EXPECT_EQ(d.Class, e.klass) << e.name;
-            EXPECT_EQ(d.Type, e.type) << e.name;
-            EXPECT_EQ(std::make_pair(d.Rows, d.Columns), std::make_pair(e.rows, e.columns)) << e.name;
+    for (const auto& [name, by] : used) {
+        const D3DXHANDLE p = effect->GetParameterByName(nullptr, name.c_str());
+        ASSERT_NE(p, nullptr) << name;
+        for (UINT t = 0; t < 3; ++t) {
+            EXPECT_EQ(effect->IsParameterUsed(p, effect->GetTechnique(t)), by[t]) << name << " " << t;
         }
+        // A name stands for its handle.
+        EXPECT_EQ(effect->IsParameterUsed(name.c_str(), "Named"), by[0]) << name;
     }
+    D3DXPARAMETER_DESC d{};
+    EXPECT_EQ(effect->GetParameterDesc("NoSuch", &d), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->GetParameterByName(nullptr, "NoSuch"), nullptr);
-    D3DXPARAMETER_DESC desc{};
-    EXPECT_EQ(effect->GetParameterDesc("NoSuch", &desc), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->IsParameterUsed("Color", "NoSuchTechnique"), 0);
 }
 
-TEST(GlEffect, UsedParametersAreThoseTheShadersRead) {
+TEST(GlEffect, NamedShadersDrawAsInlineOnesAndATechniqueThatCannotRunDrawsNothing) {
     GlFixture f;
-    const auto effects = buildDemoEffects();
-    const std::map<std::string, std::vector<std::string>> unread = {
-        {"AlDefault", {"LightSpecular", "EyePosition"}},
-        {"MeshAdditive",
-         {"World", "LightDirection", "LightDiffuse", "LightSpecular", "LightScale", "EyePosition"}},
-        {"MeshGlossColorize", {}},
-    };
-    for (const auto& [name, names] : unread) {
-        RefPtr<ID3DXEffect> effect = f.effect(effects.at(name));
-        ASSERT_TRUE(effect) << name;
-        for (UINT i = 0; D3DXHANDLE p = effect->GetParameter(nullptr, i); ++i) {
-            D3DXPARAMETER_DESC d{};
-            effect->GetParameterDesc(p, &d);
-            // Constants, samplers and the textures samplers take are all read.
-            const BOOL read = std::find(names.begin(), names.end(), d.Name) == names.end() ? 1 : 0;
-            EXPECT_EQ(effect->IsParameterUsed(p, effect->GetTechnique(0)), read) << name << " " << d.Name;
-            EXPECT_EQ(effect->IsParameterUsed(d.Name, "Main"), read) << name << " " << d.Name;
-        }
-        EXPECT_EQ(effect->IsParameterUsed("WorldViewProjection", "NoSuchTechnique"), 0);
-    }
-}
-
-TEST(GlEffect, RefusesTechniqueAndPassCallsOutOfOrder) {
-    GlFixture f;
-    RefPtr<ID3DXEffect> effect = f.effect(GlFixture::flatEffect());
+    RefPtr<ID3DXEffect> effect = f.effect(shapesEffect());
     ASSERT_TRUE(effect);
-    UINT passes = 0;
-    EXPECT_EQ(effect->SetTechnique("NoSuch"), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->SetTechnique("Main"), D3D_OK);
-    EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->End(), D3D_OK); // as D3DX: nothing to end
-    EXPECT_EQ(effect->Begin(nullptr, 0), D3DERR_INVALIDCALL);
-    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
-    EXPECT_EQ(passes, 1u);
-    EXPECT_EQ(effect->Begin(&passes, 0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->SetTechnique(effect->GetTechnique(0)), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->CommitChanges(), D3D_OK); // as D3DX: nothing to commit
-    EXPECT_EQ(effect->BeginPass(1), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->BeginPass(0), D3D_OK);
-    EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->EndPass(), D3D_OK);
-    EXPECT_EQ(effect->EndPass(), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->End(), D3D_OK);
+    f.clear();
+    f.drawRectangle(*f.effect(GlFixture::flatEffect()), -0.5f, -0.5f, 15.5f, 15.5f);
+    const std::uint32_t flat = f.rgb(8, 8);
+    EXPECT_NE(flat, 0u);
+    EXPECT_EQ(effect->SetFloatArray("Color", std::vector<float>{1, 1, 1, 1}.data(), 4), D3D_OK);
+    f.clear();
+    f.drawRectangle(*effect, -0.5f, -0.5f, 15.5f, 15.5f, 0.5f, 0);
+    EXPECT_EQ(f.rgb(8, 8), flat);
+    // The refused shader fails only its technique: its passes begin with an error and draw nothing.
+    const auto& gl = static_cast<GlEffect&>(*effect);
+    EXPECT_EQ(gl.techniqueProblem(0), "");
+    EXPECT_NE(gl.techniqueProblem(1).find("pixel shader: "), std::string::npos);
+    f.clear();
+    f.drawRectangle(*effect, -0.5f, -0.5f, 15.5f, 15.5f, 0.5f, 1);
+    EXPECT_EQ(f.rgb(8, 8), 0u);
+    EXPECT_EQ(f.gl().drawProblem(), "the pass cannot be drawn");
 }
 
-TEST(GlEffect, BeginSavesTheDevicesStatesAndEndRestoresThem) {
+TEST(GlEffect, FixedFunctionStatesComeFromExpressionsComputedAgainWhenTheirParametersChange) {
+    GlFixture f;
+    RefPtr<ID3DXEffect> effect = f.effect(shapesEffect());
+    ASSERT_TRUE(effect);
+    f.clear();
+    // Shift moves the rectangle (x from 0 to 8 pixels) half the clip space, 4 pixels, right.
+    f.drawRectangle(*effect, -0.5f, -0.5f, 7.5f, 15.5f, 0.5f, 2);
+    EXPECT_EQ(f.rgb(2, 8), 0u);
+    EXPECT_EQ(f.rgb(10, 8), 0xCC6633u); // Glow / 2
+    // Between CommitChanges the expression sees the new value.
+    UINT passes = 0;
+    effect->SetTechnique(effect->GetTechnique(2));
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    effect->SetFloatArray("Glow", std::vector<float>{0.4f, 1.2f, 0.8f, 2}.data(), 4);
+    effect->CommitChanges();
+    f.device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
+    effect->End();
+    EXPECT_EQ(f.rgb(10, 8), 0x339966u);
+}
+
+TEST(GlEffect, TexturesGoToTextureParametersAndReachShadersThroughSamplersOfEveryShape) {
+    GlFixture f(4, 4);
+    RefPtr<IDirect3DTexture9> texture =
+        f.texture(DdsWriter(4, 4, std::vector<std::uint8_t>(64, 200)).build(DdsWriter::Format::A8R8G8B8));
+    ASSERT_TRUE(texture);
+    // The sampler's type (12, sampler2D) and that of its Texture state (5, texture) changed.
+    const std::string textured = GlFixture::texturedEffect();
+    std::vector<std::string> effects = {textured};
+    for (const std::uint32_t type : {10u, 11u, 13u, 14u}) {
+        effects.push_back(replaced(textured, {12, 4}, {type, 4}));
+    }
+    for (const std::uint32_t type : {6u, 9u}) {
+        effects.push_back(replaced(textured, {5, 4, 0, 0, 0}, {type, 4, 0, 0, 0}));
+    }
+    for (const std::string& bytes : effects) {
+        RefPtr<ID3DXEffect> effect = f.effect(bytes);
+        ASSERT_TRUE(effect) << &bytes - effects.data();
+        EXPECT_EQ(effect->IsParameterUsed("Sampler", "Main") + effect->IsParameterUsed("Texture", "Main"), 2);
+        EXPECT_EQ(effect->SetTexture("Sampler", texture.get()), D3DERR_INVALIDCALL);
+        ASSERT_EQ(effect->SetTexture("Texture", texture.get()), D3D_OK);
+        f.clear();
+        f.drawRectangle(*effect, -0.5f, -0.5f, 3.5f, 3.5f);
+        EXPECT_EQ(f.rgb(1, 1), 0xC8C8C8u) << &bytes - effects.data();
+    }
+    EXPECT_EQ(f.effect(GlFixture::flatEffect())->SetTexture("Color", texture.get()), D3DERR_INVALIDCALL);
+}
+
+TEST(GlEffect, PassesRunInOrderBetweenBeginWhichSavesTheDevicesStatesAndEndWhichRestoresThem) {
     GlFixture f;
     RefPtr<ID3DXEffect> effect = f.effect(GlFixture::flatEffect({{"ZEnable", 0},
                                                                  {"AlphaBlendEnable", 1},
@@ -134,14 +216,28 @@ TEST(GlEffect, BeginSavesTheDevicesStatesAndEndRestoresThem) {
     pass.cullMode = D3DCULL_NONE;
     pass.zFunc = 8;
     UINT passes = 0;
+    // As D3DX: End and CommitChanges with nothing begun do nothing and succeed.
+    EXPECT_EQ(effect->SetTechnique("NoSuch"), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->End(), D3D_OK);
+    EXPECT_EQ(effect->Begin(nullptr, 0), D3DERR_INVALIDCALL);
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 1u);
+    EXPECT_EQ(effect->Begin(&passes, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetTechnique(effect->GetTechnique(0)), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->CommitChanges(), D3D_OK);
+    EXPECT_EQ(effect->BeginPass(1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->BeginPass(0), D3D_OK);
+    EXPECT_EQ(effect->BeginPass(0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->EndPass(), D3D_OK);
+    EXPECT_EQ(effect->EndPass(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->End(), D3D_OK);
     for (ID3DXEffect* e : {effect.get(), textured.get()}) {
         ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
         ASSERT_EQ(e->BeginPass(0), D3D_OK);
-        if (e == effect.get()) {
-            EXPECT_EQ(std::memcmp(&f.gl().renderStates(), &pass, sizeof pass), 0);
-        } else {
-            EXPECT_EQ(f.gl().samplerStates(0).magFilter, 1u);
-        }
+        // The first pass sets render states, the second a sampler's.
+        EXPECT_TRUE(e != effect.get() || std::memcmp(&f.gl().renderStates(), &pass, sizeof pass) == 0);
+        EXPECT_EQ(f.gl().samplerStates(0).magFilter, e == effect.get() ? 2u : 1u);
         // End without EndPass ends the pass too.
         EXPECT_EQ(e->End(), D3D_OK);
         EXPECT_EQ(std::memcmp(&f.gl().renderStates(), &before, sizeof before), 0);
@@ -149,7 +245,7 @@ TEST(GlEffect, BeginSavesTheDevicesStatesAndEndRestoresThem) {
     }
 }
 
-TEST(GlEffect, RefusesWhatItCannotRunAndNeverCrashes) {
+TEST(GlEffect, RefusesWhatDoesNotHoldTakesWhatD3DXTakesAndNeverCrashes) {
     GlFixture f;
     const std::string good = GlFixture::flatEffect();
     ASSERT_TRUE(f.effect(good));
@@ -158,7 +254,7 @@ TEST(GlEffect, RefusesWhatItCannotRunAndNeverCrashes) {
         bad.push_back(good.substr(0, cut));
     }
     // After the pool: the counts (the object count last), Color's type and value, the technique,
-    // the pass, the vertex and pixel shader states (operation, index, type, value), the string and
+    // the pass, the vertex and pixel shader states (operation, index, type, value), the object and
     // code counts, then each shader's code (technique, pass, element, state, usage, size, bytes).
     const std::size_t records = 8 + wordAt(good, 4) + 16;
     const std::size_t colourType = 8 + wordAt(good, records);
@@ -178,21 +274,14 @@ TEST(GlEffect, RefusesWhatItCannotRunAndNeverCrashes) {
              {records - 4, 1},
              {colourType, 5},     // a vector of textures
              {colourType + 8, 0}, // a parameter without a name
-             {code + 16, 2},      // code of an unknown use
+             {code + 16, 3},      // code of an unknown use
+             {records + 40, 0xB3} // an operation past the state table
          }) {
         bad.push_back(patched(good, at, word));
     }
-    // D3DX makes these: a constant no parameter holds stays 0, a shader without code leaves its
-    // stage to the fixed-function pipeline, a pixel shader on the vertex shader's state fails only
-    // the technique.
-    for (const auto& [at, word] : std::vector<std::pair<std::size_t, std::uint32_t>>{
-             {colourName, 0x6F6C6F58}, // Xolor: the pixel shader's Color names none
-             {vertexShaderId, wordAt(good, pixelShaderId)},
-             {code + 12, 1},    // both shaders' code on the pixel shader's state
-             {records + 76, 1}, // the pixel shader without its code
-         }) {
-        EXPECT_TRUE(f.effect(patched(good, at, word))) << at;
-    }
+    // The Texture state of a sampler holding a string.
+    const std::string textured = GlFixture::texturedEffect();
+    bad.push_back(replaced(textured, {5, 4, 0, 0, 0}, {4, 4, 0, 0, 0}));
     for (const std::string& bytes : bad) {
         RefPtr<ID3DXEffect> effect;
         EXPECT_EQ(D3DXCreateEffect(f.device.get(), bytes.data(), static_cast<UINT>(bytes.size()), nullptr,
@@ -201,8 +290,18 @@ TEST(GlEffect, RefusesWhatItCannotRunAndNeverCrashes) {
             << &bytes - bad.data();
         EXPECT_FALSE(effect);
     }
+    // D3DX makes these: a constant no parameter holds stays 0, a shader without code leaves its
+    // stage to the fixed-function pipeline, a pixel shader on the vertex shader's state fails only
+    // the technique, states of any kind may sit in a sampler.
+    for (const std::string& bytes :
+         {patched(good, colourName, 0x6F6C6F58), // Xolor
+          patched(good, vertexShaderId, wordAt(good, pixelShaderId)), patched(good, code + 12, 1),
+          patched(good, records + 76, 1), replaced(textured, {0xAA, 0}, {0x9F, 0}),
+          replaced(textured, {0xAA, 0}, {0xB2, 0})}) {
+        EXPECT_TRUE(f.effect(bytes));
+    }
     // Whatever any one word says, the effect is refused or made and drawn with.
-    for (const std::string& effect : {good, GlFixture::texturedEffect()}) {
+    for (const std::string& effect : {good, textured, shapesEffect()}) {
         for (std::size_t at = 0; at + 4 <= effect.size(); at += 4) {
             for (const std::uint32_t word : {0u, 1u, 2u, 4u, 5u, 16u}) {
                 RefPtr<ID3DXEffect> made = f.effect(patched(effect, at, word));
@@ -212,17 +311,4 @@ TEST(GlEffect, RefusesWhatItCannotRunAndNeverCrashes) {
             }
         }
     }
-
-    TempDir dir;
-    dir.write("Data/MegaFiles.xml", "<Mega_Files/>");
-    dir.write("Data/Art/Shaders/Text.fxo", bad[0]);
-    dir.write("Data/Art/Shaders/Empty.fxo", "");
-    dir.write("Data/Art/Shaders/Cut.fxo", good.substr(0, good.size() / 2));
-    dir.write("Data/Art/Shaders/Flat.fxo", good);
-    FileManager files(dir.folder());
-    ShaderManager shaders(&files, "Data\\Art\\Shaders\\");
-    for (const char* name : {"Text.fx", "Empty.fx", "Cut.fx", "Missing.fx"}) {
-        EXPECT_FALSE(shaders.getEffect(f.device.get(), name)) << name;
-    }
-    EXPECT_TRUE(shaders.getEffect(f.device.get(), "Flat.fx"));
 }

@@ -14,25 +14,6 @@ const D3DVERTEXELEMENT9 kElements[] = {
     D3DDECL_END_ELEMENT,
 };
 
-std::string onePassEffect(const std::vector<EffectWriter::Parameter>& parameters,
-                          const std::vector<EffectWriter::State>& states, const EffectWriter::Shader& vs,
-                          const EffectWriter::Shader& ps) {
-    EffectWriter w;
-    for (const EffectWriter::Parameter& p : parameters) {
-        w.addParameter(p);
-    }
-    EffectWriter::Pass pass;
-    pass.name = "P0";
-    pass.states = states;
-    pass.vertexShader = vs;
-    pass.pixelShader = ps;
-    EffectWriter::Technique technique;
-    technique.name = "Main";
-    technique.passes.push_back(pass);
-    w.addTechnique(technique);
-    return w.build();
-}
-
 } // namespace
 
 GlFixture::GlFixture(int width, int height) : surface(width, height) {
@@ -60,49 +41,43 @@ RefPtr<IDirect3DTexture9> GlFixture::texture(const std::string& bytes) {
 }
 
 void GlFixture::bind(const std::vector<float>& vertices, const std::vector<std::uint16_t>& indices) {
-    void* data = nullptr;
+    const auto fill = [](auto& buffer, const void* bytes, std::size_t size) {
+        void* data = nullptr;
+        ASSERT_EQ(buffer->Lock(0, 0, &data, 0), D3D_OK);
+        std::memcpy(data, bytes, size);
+        buffer->Unlock();
+    };
     const auto vertexBytes = static_cast<UINT>(vertices.size() * sizeof(float));
-    const auto indexBytes = static_cast<UINT>(indices.size() * 2);
     ASSERT_EQ(device->CreateVertexBuffer(vertexBytes, 0, 0, D3DPOOL_MANAGED, vertexBuffer.put(), nullptr),
               D3D_OK);
-    ASSERT_EQ(vertexBuffer->Lock(0, 0, &data, 0), D3D_OK);
-    std::memcpy(data, vertices.data(), vertexBytes);
-    vertexBuffer->Unlock();
+    fill(vertexBuffer, vertices.data(), vertexBytes);
+    const auto indexBytes = static_cast<UINT>(indices.size() * 2);
     ASSERT_EQ(
         device->CreateIndexBuffer(indexBytes, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, indexBuffer.put(), nullptr),
         D3D_OK);
-    ASSERT_EQ(indexBuffer->Lock(0, 0, &data, 0), D3D_OK);
-    std::memcpy(data, indices.data(), indexBytes);
-    indexBuffer->Unlock();
+    fill(indexBuffer, indices.data(), indexBytes);
     device->SetVertexDeclaration(declaration.get());
     device->SetStreamSource(0, vertexBuffer.get(), 0, 5 * sizeof(float));
     device->SetIndices(indexBuffer.get());
 }
 
-void GlFixture::draw(ID3DXEffect& effect, const std::vector<Vertex>& vertices,
-                     const std::vector<std::uint16_t>& indices) {
-    std::vector<float> clip;
-    for (const Vertex& v : vertices) {
-        clip.insert(clip.end(), {v.x * 2 / static_cast<float>(surface.width()) - 1,
-                                 1 - v.y * 2 / static_cast<float>(surface.height()), v.z, v.u, v.v});
-    }
-    bind(clip, indices);
-    ASSERT_EQ(effect.SetTechnique(effect.GetTechnique(0)), D3D_OK);
+void GlFixture::drawRectangle(ID3DXEffect& effect, float x0, float y0, float x1, float y1, float z,
+                              UINT technique) {
+    const float left = x0 * 2 / static_cast<float>(surface.width()) - 1;
+    const float right = x1 * 2 / static_cast<float>(surface.width()) - 1;
+    const float top = 1 - y0 * 2 / static_cast<float>(surface.height());
+    const float bottom = 1 - y1 * 2 / static_cast<float>(surface.height());
+    bind({left, top, z, 0, 0, right, top, z, 1, 0, right, bottom, z, 1, 1, left, bottom, z, 0, 1},
+         {0, 1, 2, 0, 2, 3});
+    ASSERT_EQ(effect.SetTechnique(effect.GetTechnique(technique)), D3D_OK);
     UINT passes = 0;
     ASSERT_EQ(effect.Begin(&passes, 0), D3D_OK);
     for (UINT pass = 0; pass < passes; ++pass) {
         effect.BeginPass(pass);
-        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, static_cast<UINT>(vertices.size()),
-                                               0, static_cast<UINT>(indices.size() / 3)),
-                  D3D_OK);
+        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
         effect.EndPass();
     }
     effect.End();
-}
-
-void GlFixture::drawRectangle(ID3DXEffect& effect, float x0, float y0, float x1, float y1, float z) {
-    draw(effect, {{x0, y0, z, 0, 0}, {x1, y0, z, 1, 0}, {x1, y1, z, 1, 1}, {x0, y1, z, 0, 1}},
-         {0, 1, 2, 0, 2, 3});
 }
 
 void GlFixture::clear(D3DCOLOR colour) {
@@ -116,6 +91,25 @@ std::vector<std::uint32_t> GlFixture::frame() const {
         rgb.push_back(std::uint32_t{rgba[i]} << 16 | std::uint32_t{rgba[i + 1]} << 8 | rgba[i + 2]);
     }
     return rgb;
+}
+
+std::string GlFixture::onePassEffect(const std::vector<EffectWriter::Parameter>& parameters,
+                                     const std::vector<EffectWriter::State>& states,
+                                     const EffectWriter::Shader& vs, const EffectWriter::Shader& ps) {
+    EffectWriter w;
+    for (const EffectWriter::Parameter& p : parameters) {
+        w.addParameter(p);
+    }
+    EffectWriter::Pass pass;
+    pass.name = "P0";
+    pass.states = states;
+    pass.vertexShader = vs;
+    pass.pixelShader = ps;
+    EffectWriter::Technique technique;
+    technique.name = "Main";
+    technique.passes.push_back(pass);
+    w.addTechnique(technique);
+    return w.build();
 }
 
 std::string GlFixture::flatEffect(const std::vector<EffectWriter::State>& states) {

@@ -14,12 +14,6 @@
 // no display needed), and the effects and draws the tests make on it.
 class GlFixture {
 public:
-    // A vertex as the test draws it: x and y in Direct3D's screen pixels (y down, pixel centres on
-    // whole numbers), z the depth, and a texture coordinate.
-    struct Vertex {
-        float x, y, z, u, v;
-    };
-
     explicit GlFixture(int width = 16, int height = 16);
 
     GlDevice& gl() const { return *static_cast<GlDevice*>(device.get()); }
@@ -30,11 +24,12 @@ public:
     // Fills vertexBuffer with vertices (x, y, z in clip space, u, v) and indexBuffer with indices,
     // and binds both with the declaration.
     void bind(const std::vector<float>& vertices, const std::vector<std::uint16_t>& indices);
-    // Draws triangles of vertices (indices three a triangle) with every pass of effect.
-    void draw(d3d::ID3DXEffect& effect, const std::vector<Vertex>& vertices,
-              const std::vector<std::uint16_t>& indices);
-    // The two triangles of the rectangle from (x0, y0) to (x1, y1) at depth z, clockwise on screen.
-    void drawRectangle(d3d::ID3DXEffect& effect, float x0, float y0, float x1, float y1, float z = 0.5f);
+    // Draws with every pass of effect the two triangles of the rectangle from (x0, y0) to (x1, y1)
+    // in Direct3D's screen pixels (y down, pixel centres on whole numbers) at depth z, texture
+    // coordinates from (0, 0) to (1, 1); clockwise on screen unless x1 < x0; with the technique of
+    // that index.
+    void drawRectangle(d3d::ID3DXEffect& effect, float x0, float y0, float x1, float y1, float z = 0.5f,
+                       d3d::UINT technique = 0);
     // Clears the target to colour (0xAARRGGBB) and the depth to 1.
     void clear(d3d::D3DCOLOR colour = 0);
     // The target's pixels as 0xRRGGBB, rows from the top, and the one at (x, y).
@@ -43,6 +38,10 @@ public:
         return frame()[static_cast<std::size_t>(y * surface.width() + x)];
     }
 
+    // An effect of one technique "Main" of one pass "P0".
+    static std::string onePassEffect(const std::vector<EffectWriter::Parameter>& parameters,
+                                     const std::vector<EffectWriter::State>& states,
+                                     const EffectWriter::Shader& vs, const EffectWriter::Shader& ps);
     // An unlit effect whose one pass sets states and paints the parameter Color (a float4) where
     // the vertex position, taken as clip space, falls.
     static std::string flatEffect(const std::vector<EffectWriter::State>& states = {});
