@@ -49,6 +49,12 @@ JsonWriter& JsonWriter::value(std::uint64_t number) {
     return *this;
 }
 
+JsonWriter& JsonWriter::value(bool flag) {
+    separate();
+    m_out << (flag ? "true" : "false");
+    return *this;
+}
+
 JsonWriter& JsonWriter::value(float number) {
     if (!std::isfinite(number)) {
         return null();
