@@ -68,37 +68,6 @@ fs::path matchingFolder(fs::path folder, const std::vector<std::string>& names) 
     return folder;
 }
 
-// Every model of the data folder by game path, in the order of the upper-cased paths: the loose
-// ones under "Data\Art\Models\" and every .ALO entry of the mounted archives. A path found in
-// several places is checked once, from where the FileManager answers it.
-std::vector<Target> everyModel(const std::string& dataFolder, const FileManager& files) {
-    std::map<std::string, std::string> paths;
-    const fs::path models = matchingFolder(fs::path(dataFolder), {"Data", "Art", "Models"});
-    std::error_code ec;
-    for (auto it = models.empty() ? fs::recursive_directory_iterator()
-                                  : fs::recursive_directory_iterator(models, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file(ec) && isModelName(it->path().filename().string())) {
-            const std::string path = "Data\\Art\\Models\\" +
-                                     withBackslashes(it->path().lexically_relative(models).generic_string());
-            paths.emplace(toUpperAscii(path), path);
-        }
-    }
-    for (const std::string& key : files.getArchiveKeys()) {
-        const MegaFile& archive = *files.getArchive(key);
-        for (std::size_t i = 0; i < archive.getFileCount(); ++i) {
-            if (isModelName(archive.getFileName(i))) {
-                paths.emplace(toUpperAscii(archive.getFileName(i)), archive.getFileName(i));
-            }
-        }
-    }
-    std::vector<Target> targets;
-    for (const auto& entry : paths) {
-        targets.push_back({Target::Kind::GamePath, entry.second});
-    }
-    return targets;
-}
-
 // The models named on the command line: an archive's entry, a file, or else a game path.
 std::vector<Target> namedModels(const std::vector<std::string>& names) {
     std::vector<Target> targets;
@@ -154,6 +123,35 @@ void showProgress(std::ostream* progress, std::size_t done, std::size_t total, c
 
 } // namespace
 
+std::vector<std::string> CheckCommand::modelPaths(const std::string& dataFolder, const FileManager& files) {
+    std::map<std::string, std::string> paths;
+    const fs::path models = matchingFolder(fs::path(dataFolder), {"Data", "Art", "Models"});
+    std::error_code ec;
+    for (auto it = models.empty() ? fs::recursive_directory_iterator()
+                                  : fs::recursive_directory_iterator(models, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file(ec) && isModelName(it->path().filename().string())) {
+            const std::string path = "Data\\Art\\Models\\" +
+                                     withBackslashes(it->path().lexically_relative(models).generic_string());
+            paths.emplace(toUpperAscii(path), path);
+        }
+    }
+    // A path already found loose, or in an archive that sorts first, is checked from there.
+    for (const std::string& key : files.getArchiveKeys()) {
+        const MegaFile& archive = *files.getArchive(key);
+        for (std::size_t i = 0; i < archive.getFileCount(); ++i) {
+            if (isModelName(archive.getFileName(i))) {
+                paths.emplace(toUpperAscii(archive.getFileName(i)), archive.getFileName(i));
+            }
+        }
+    }
+    std::vector<std::string> result;
+    for (const auto& entry : paths) {
+        result.push_back(entry.second);
+    }
+    return result;
+}
+
 std::string CheckCommand::dataFolder(std::string folder) {
 #ifdef _WIN32
     const char separator = '\\';
@@ -184,9 +182,14 @@ int CheckCommand::run(const std::vector<std::string>& args, std::ostream& out, s
     }
     const std::string folder = dataFolder(positional[0]);
     FileManager files(folder);
-    const std::vector<Target> targets = positional.size() > 1
-                                            ? namedModels({positional.begin() + 1, positional.end()})
-                                            : everyModel(folder, files);
+    std::vector<Target> targets;
+    if (positional.size() > 1) {
+        targets = namedModels({positional.begin() + 1, positional.end()});
+    } else {
+        for (const std::string& path : modelPaths(folder, files)) {
+            targets.push_back({Target::Kind::GamePath, path});
+        }
+    }
 #ifdef _WIN32
     ModelChecker checker(files, {});
 #else
