@@ -8,6 +8,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The output of one check: as JSON, each model's results as they come and a summary at the end

@@ -9,6 +9,7 @@
 #include "managers/texturemanager.h"
 #include "model/model.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace {

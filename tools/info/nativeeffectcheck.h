@@ -17,6 +17,7 @@ class EglSurface;
 // offers, and the first technique's name from the effect reader the backend reads files with.
 class NativeEffectCheck {
 public:
+    // No device yet: the first check makes one.
     NativeEffectCheck();
     ~NativeEffectCheck();
     NativeEffectCheck(const NativeEffectCheck&) = delete;
