@@ -216,8 +216,8 @@ TEST_F(CheckCommandTest, ChecksEveryModelOnceFromWhereTheFileManagerFindsItAndLe
                   "ALO\"]}"),
               std::string::npos)
         << r.out;
-    // The line follows the run and is cleared at its end.
-    const std::string last = "\r[3/3] Data\\Art\\Models\\Sub\\Cut.alo\033[K\r\033[K";
+    // Each line blanks what the longer one before it left, and the last is blanked at the end.
+    const std::string last = "\r[3/3] Data\\Art\\Models\\Sub\\Cut.alo \r" + std::string(33, ' ') + "\r";
     ASSERT_GE(progress.str().size(), last.size());
     EXPECT_EQ(progress.str().substr(progress.str().size() - last.size()), last);
 }

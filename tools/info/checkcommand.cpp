@@ -109,16 +109,11 @@ RefPtr<File> openModel(const Target& target, const FileManager& files, std::stri
     return file;
 }
 
-void showProgress(std::ostream* progress, std::size_t done, std::size_t total, const std::string& name) {
-    if (progress == nullptr || total < 2) {
-        return;
-    }
-    std::string line = "[" + std::to_string(done) + "/" + std::to_string(total) + "] " + name;
-    if (line.size() > 79) {
-        line = line.substr(0, 76) + "...";
-    }
-    // Back to the line's start, and the rest of the previous line cleared.
-    *progress << '\r' << line << "\033[K" << std::flush;
+// Rewrites the progress line in place: back to its start, the new text, and blanks over whatever
+// the longer text before it left (escape codes would show as text in a Windows console).
+void showProgress(std::ostream& progress, const std::string& text, std::size_t& shown) {
+    progress << '\r' << text << std::string(shown > text.size() ? shown - text.size() : 0, ' ') << std::flush;
+    shown = text.size();
 }
 
 } // namespace
@@ -198,8 +193,13 @@ int CheckCommand::run(const std::vector<std::string>& args, std::ostream& out, s
                          [&native](const std::vector<unsigned char>& bytes) { return native.check(bytes); });
 #endif
     CheckReport report(out, text);
+    std::size_t shown = 0;
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        showProgress(progress, i + 1, targets.size(), targets[i].name);
+        if (progress != nullptr && targets.size() > 1) {
+            const std::string line =
+                "[" + std::to_string(i + 1) + "/" + std::to_string(targets.size()) + "] " + targets[i].name;
+            showProgress(*progress, line.size() > 79 ? line.substr(0, 76) + "..." : line, shown);
+        }
         std::string source;
         try {
             const RefPtr<File> file = openModel(targets[i], files, source);
@@ -208,8 +208,9 @@ int CheckCommand::run(const std::vector<std::string>& args, std::ostream& out, s
             report.add(ModelChecker::unreadable(targets[i].name, source, composeErrorReport(e)));
         }
     }
-    if (progress != nullptr && targets.size() > 1) {
-        *progress << "\r\033[K" << std::flush;
+    if (shown > 0) {
+        showProgress(*progress, "", shown);
+        *progress << '\r' << std::flush;
     }
     report.finish();
 #ifdef _WIN32
