@@ -7,7 +7,7 @@
 #include "support/tempdir.h"
 #include "writers/alowriter.h"
 #include "writers/ddswriter.h"
-#include "writers/demoeffects.h"
+#include "writers/effectwriter.h"
 #include "writers/megwriter.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +22,30 @@ using Status = ModelChecker::Status;
 
 std::string texture4x4() {
     return DdsWriter(4, 4, std::vector<std::uint8_t>(64, 200)).build(DdsWriter::Format::A8R8G8B8);
+}
+
+// An effect declaring the parameters the models below set: Diffuse a float4, Shininess a float,
+// BaseTexture a texture, sampled through BaseSampler.
+std::string glossEffect() {
+    EffectWriter w;
+    const auto add = [&w](const char* name, EffectWriter::Type type, const char* texture) {
+        EffectWriter::Parameter p;
+        p.name = name;
+        p.type = type;
+        p.texture = texture;
+        w.addParameter(p);
+    };
+    add("Diffuse", EffectWriter::Type::Float4, "");
+    add("Shininess", EffectWriter::Type::Float, "");
+    add("BaseTexture", EffectWriter::Type::Texture, "");
+    add("BaseSampler", EffectWriter::Type::Sampler, "BaseTexture");
+    EffectWriter::Pass pass;
+    pass.name = "P0";
+    pass.vertexShader = {"vs_1_1\ndcl_position v0\nmov oPos, v0\n", {}};
+    pass.pixelShader = {"ps_2_0\ndcl t0.xy\ndcl_2d s0\ntexld r0, t0, s0\nmul r0, r0, c0\nmov oC0, r0\n",
+                        {{"Diffuse", 0}, {"BaseSampler", 0}}};
+    w.addTechnique({"Gloss", {pass}, {}});
+    return w.build();
 }
 
 AloMesh mesh(const std::string& name, const std::string& effect, const std::string& texture) {
@@ -62,7 +86,7 @@ protected:
         bare.hasMaterial = false;
         const std::string dds = texture4x4();
         MegWriter art;
-        art.add("DATA\\ART\\SHADERS\\MESHGLOSS.FXO", buildDemoEffects().at("MeshGloss"));
+        art.add("DATA\\ART\\SHADERS\\MESHGLOSS.FXO", glossEffect());
         art.add("DATA\\ART\\SHADERS\\REFUSED.FXO", "not an effect");
         art.add("DATA\\ART\\TEXTURES\\ARCHIVED.DDS", dds);
         art.add("DATA\\ART\\TEXTURES\\SHADOWED.DDS", dds);
@@ -164,7 +188,7 @@ TEST_F(CheckCommandTest, ReportsEachMeshAsTheViewerWouldFindItsFiles) {
         EXPECT_TRUE(m.parameters.empty());
     }
     EXPECT_EQ(result.meshes[0].effect.file.path, "Data\\Art\\Shaders\\MESHGLOSS.FXO");
-    EXPECT_EQ(result.meshes[0].effect.verdict->technique, "Main");
+    EXPECT_EQ(result.meshes[0].effect.verdict->technique, "Gloss");
     EXPECT_EQ(result.meshes[2].textures[0].file.path, "Data\\Art\\Textures\\ONLY.DDS");
 
     const ModelChecker::MeshResult& params = result.meshes[9];
