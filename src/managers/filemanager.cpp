@@ -76,3 +76,8 @@ std::vector<std::string> FileManager::getArchiveKeys() const {
     }
     return keys;
 }
+
+const MegaFile* FileManager::getArchive(const std::string& key) const {
+    const auto it = m_archives.find(key);
+    return it == m_archives.end() ? nullptr : it->second.get();
+}

@@ -27,6 +27,8 @@ public:
     RefPtr<File> locate(const std::string& path, std::string& source) const;
     // Upper-cased full paths of the mounted archives, in search order.
     std::vector<std::string> getArchiveKeys() const;
+    // The mounted archive of that key (one of getArchiveKeys()), or none.
+    const MegaFile* getArchive(const std::string& key) const;
 
 private:
     void mountArchives(const std::string& listPath);

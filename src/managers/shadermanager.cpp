@@ -1,8 +1,5 @@
 #include "managers/shadermanager.h"
 
-#include "main/textcase.h"
-#include "managers/resourcefile.h"
-
 ShaderManager::ShaderManager(FileManager* files, std::string folder)
     : m_folder(std::move(folder)), m_files(files) {}
 
@@ -17,9 +14,7 @@ RefPtr<d3d::ID3DXEffect> ShaderManager::getEffect(d3d::IDirect3DDevice9* device,
         return cached->second;
     }
     std::vector<unsigned char> bytes;
-    // "X.FXO" contains ".FX" too, so a compiled name stays as it is.
-    if (!ResourceFile::read(*m_files, m_folder + ResourceFile::replaceLastExtension(key, ".FX", ".FXO"),
-                            bytes)) {
+    if (!ResourceFile::read(*m_files, filePath(m_folder, key), bytes)) {
         return nullptr;
     }
     RefPtr<d3d::ID3DXEffect> effect;

@@ -2,6 +2,8 @@
 
 #include "engine/d3d/d3dx9effect.h"
 #include "main/refptr.h"
+#include "main/textcase.h"
+#include "managers/resourcefile.h"
 
 #include <map>
 #include <string>
@@ -23,6 +25,11 @@ public:
     virtual RefPtr<d3d::ID3DXEffect> getEffect(d3d::IDirect3DDevice9* device, const std::string& name);
     // Releases every cached effect; called before every device reset.
     void clear();
+    // The game path a request for name reads under folder: the name upper-cased, ".FX" read as
+    // ".FXO" ("X.FXO" contains ".FX" too, so a compiled name stays as it is).
+    static std::string filePath(const std::string& folder, const std::string& name) {
+        return folder + ResourceFile::replaceLastExtension(toUpperAscii(name), ".FX", ".FXO");
+    }
 
 private:
     std::map<std::string, RefPtr<d3d::ID3DXEffect>> m_cache;

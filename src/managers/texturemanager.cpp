@@ -1,8 +1,6 @@
 #include "managers/texturemanager.h"
 
 #include "engine/d3d/d3dx9effect.h"
-#include "main/textcase.h"
-#include "managers/resourcefile.h"
 
 TextureManager::TextureManager(FileManager* files, std::string folder)
     : m_folder(std::move(folder)), m_files(files) {}
@@ -19,8 +17,7 @@ RefPtr<d3d::IDirect3DTexture9> TextureManager::getTexture(d3d::IDirect3DDevice9*
         return cached->second;
     }
     std::vector<unsigned char> bytes;
-    if (!ResourceFile::read(*m_files, m_folder + ResourceFile::replaceLastExtension(key, ".TGA", ".DDS"),
-                            bytes)) {
+    if (!ResourceFile::read(*m_files, filePath(m_folder, key), bytes)) {
         return nullptr;
     }
     RefPtr<d3d::IDirect3DTexture9> texture;

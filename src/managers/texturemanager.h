@@ -2,6 +2,8 @@
 
 #include "engine/d3d/d3d9.h"
 #include "main/refptr.h"
+#include "main/textcase.h"
+#include "managers/resourcefile.h"
 
 #include <map>
 #include <string>
@@ -23,6 +25,10 @@ public:
     virtual RefPtr<d3d::IDirect3DTexture9> getTexture(d3d::IDirect3DDevice9* device, const std::string& name);
     // Releases every cached texture; called before every device reset.
     void clear();
+    // The game path a request for name reads under folder: the name upper-cased, ".TGA" read as ".DDS".
+    static std::string filePath(const std::string& folder, const std::string& name) {
+        return folder + ResourceFile::replaceLastExtension(toUpperAscii(name), ".TGA", ".DDS");
+    }
 
 private:
     std::map<std::string, RefPtr<d3d::IDirect3DTexture9>> m_cache;

@@ -1,5 +1,6 @@
 #include "info/infocommand.h"
 
+#include "info/checkcommand.h"
 #include "info/jsonwriter.h"
 #include "main/errorreport.h"
 #include "main/exception.h"
@@ -14,7 +15,9 @@ const char kUsage[] = "usage: kestrin-info archive FILE.MEG\n"
                       "       kestrin-info find FILE.MEG NAME\n"
                       "       kestrin-info resolve DATAFOLDER GAMEPATH\n"
                       "       kestrin-info model FILE.ALO\n"
-                      "       kestrin-info model FILE.MEG ENTRY\n";
+                      "       kestrin-info model FILE.MEG ENTRY\n"
+                      "       kestrin-info check [--text] DATAFOLDER [MODEL ...]\n"
+                      "  MODEL: a model file, a game path or ARCHIVE.MEG:ENTRY; all models when none\n";
 
 void listArchive(const std::string& path, std::ostream& out) {
     RefPtr<File> file = makeRef<PhysicalFile>(path);
@@ -51,16 +54,8 @@ void findEntry(const std::string& path, const std::string& name, std::ostream& o
     out << '\n';
 }
 
-void resolvePath(std::string dataFolder, const std::string& path, std::ostream& out) {
-#ifdef _WIN32
-    const char separator = '\\';
-#else
-    const char separator = '/';
-#endif
-    if (dataFolder.empty() || (dataFolder.back() != '\\' && dataFolder.back() != '/')) {
-        dataFolder += separator;
-    }
-    const FileManager files(dataFolder);
+void resolvePath(const std::string& dataFolder, const std::string& path, std::ostream& out) {
+    const FileManager files(CheckCommand::dataFolder(dataFolder));
     std::string source;
     const RefPtr<File> found = files.locate(path, source);
     JsonWriter json(out);
@@ -158,8 +153,16 @@ bool showModel(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 } // namespace
 
-int runInfoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runInfoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   std::ostream* progress) {
     try {
+        if (!args.empty() && args[0] == "check") {
+            const int status = CheckCommand::run({args.begin() + 1, args.end()}, out, err, progress);
+            if (status == 2) {
+                err << kUsage;
+            }
+            return status;
+        }
         if (args.size() == 2 && args[0] == "archive") {
             listArchive(args[1], out);
         } else if (args.size() == 3 && args[0] == "find") {

@@ -49,6 +49,12 @@ JsonWriter& JsonWriter::value(std::uint64_t number) {
     return *this;
 }
 
+JsonWriter& JsonWriter::value(bool flag) {
+    separate();
+    m_out << (flag ? "true" : "false");
+    return *this;
+}
+
 JsonWriter& JsonWriter::value(float number) {
     if (!std::isfinite(number)) {
         return null();
@@ -81,32 +87,38 @@ void JsonWriter::separate() {
 
 void JsonWriter::writeString(const std::string& text) {
     static const char kHex[] = "0123456789abcdef";
-    m_out << '"';
+    // Built whole and written in one go: a stream takes one call per piece it is given.
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         switch (byte) {
         case '"':
-            m_out << "\\\"";
+            quoted += "\\\"";
             break;
         case '\\':
-            m_out << "\\\\";
+            quoted += "\\\\";
             break;
         case '\n':
-            m_out << "\\n";
+            quoted += "\\n";
             break;
         case '\r':
-            m_out << "\\r";
+            quoted += "\\r";
             break;
         case '\t':
-            m_out << "\\t";
+            quoted += "\\t";
             break;
         default:
             if (byte < 0x20 || byte >= 0x7F) {
-                m_out << "\\u00" << kHex[byte >> 4] << kHex[byte & 0xF];
+                quoted += "\\u00";
+                quoted += kHex[byte >> 4];
+                quoted += kHex[byte & 0xF];
             } else {
-                m_out << c;
+                quoted += c;
             }
         }
     }
-    m_out << '"';
+    quoted += '"';
+    m_out.write(quoted.data(), static_cast<std::streamsize>(quoted.size()));
 }

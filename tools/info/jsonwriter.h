@@ -21,6 +21,7 @@ public:
     JsonWriter& value(std::uint64_t number);
     // Nine significant digits, enough for a 32-bit float to read back exactly; null when not finite.
     JsonWriter& value(float number);
+    JsonWriter& value(bool flag);
     JsonWriter& null();
 
 private:
