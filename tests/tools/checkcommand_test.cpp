@@ -281,7 +281,7 @@ TEST_F(CheckCommandTest, SummarisesForAPersonAndRefusesWrongCommandLines) {
             props + "  Data\\Art\\Textures\\INBROKEN.DDS: " + props + "  Data\\Art\\Textures\\NOWHERE.DDS: " +
             props + "  Data\\Art\\Textures\\ONLY.DDS (only Data\\Art\\Textures\\ONLY.TGA exists): " + props +
             "Broken files (3):\n"
-            "  Data\\Art\\Shaders\\REFUSED.FXO: the native renderer refuses it; " +
+            "  Data\\Art\\Shaders\\REFUSED.FXO: not a compiled effect file; " +
             props + "  Data\\Art\\Textures\\HEADER.DDS: header size 0, not 124; " + props +
             "  Data\\Art\\Textures\\TRUNCATED.DDS: cut short: its levels need 212 bytes, it holds 211; " +
             props +

@@ -15,7 +15,7 @@ struct KindName {
 const KindName kKindNames[CheckReport::kKinds] = {
     {"modelNotLoaded", "models that do not load"},
     {"effectMissing", "effects missing"},
-    {"effectRefused", "effects the native renderer refuses"},
+    {"effectRefused", "effects the native renderer refuses or cannot draw"},
     {"textureMissing", "textures missing"},
     {"textureTgaOnly", "textures only as .TGA"},
     {"textureBroken", "textures D3DX would refuse"},
@@ -114,8 +114,8 @@ std::size_t CheckReport::countMesh(const ModelChecker::MeshResult& mesh, const s
     const ModelChecker::Effect& effect = mesh.effect;
     if (effect.file.status == Status::Missing) {
         count(EffectMissing, model, effect.file.path);
-    } else if (effect.verdict && !effect.verdict->accepted) {
-        count(EffectRefused, model, effect.file.path, "the native renderer refuses it");
+    } else if (effect.verdict && (!effect.verdict->accepted || !effect.verdict->problem.empty())) {
+        count(EffectRefused, model, effect.file.path, effect.verdict->problem);
     }
     for (const ModelChecker::Texture& texture : mesh.textures) {
         if (texture.file.status == Status::Missing) {
@@ -173,6 +173,12 @@ void CheckReport::writeMesh(const ModelChecker::MeshResult& mesh) {
             m_json.value(verdict->technique);
         } else {
             m_json.null();
+        }
+        m_json.key("problem");
+        if (verdict->problem.empty()) {
+            m_json.null();
+        } else {
+            m_json.value(verdict->problem);
         }
         m_json.endObject();
     }

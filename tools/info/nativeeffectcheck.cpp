@@ -3,6 +3,8 @@
 #include "engine/d3d/d3dx9effect.h"
 #include "engine/gl/effectfile.h"
 #include "engine/gl/eglsurface.h"
+#include "engine/gl/gldevice.h"
+#include "engine/gl/gleffect.h"
 
 #include <stdexcept>
 
@@ -84,10 +86,10 @@ std::optional<EffectVerdict> NativeEffectCheck::check(const std::vector<unsigned
         return std::nullopt;
     }
     EffectVerdict verdict;
-    RefPtr<ID3DXEffect> effect;
-    const HRESULT hr = D3DXCreateEffect(m_device.get(), bytes.data(), static_cast<UINT>(bytes.size()),
-                                        nullptr, nullptr, 0, nullptr, effect.put(), nullptr);
-    if (failed(hr) || !effect) {
+    // The backend's own effect, which says why a file or a technique cannot be run.
+    RefPtr<GlEffect> effect =
+        GlEffect::create(static_cast<GlDevice*>(m_device.get()), bytes.data(), bytes.size(), verdict.problem);
+    if (!effect) {
         return verdict;
     }
     verdict.accepted = true;
@@ -97,13 +99,10 @@ std::optional<EffectVerdict> NativeEffectCheck::check(const std::vector<unsigned
             verdict.parameters.emplace(desc.Name, typeName(desc));
         }
     }
-    // The graphics interface hands out techniques by handle only; their names are the file's.
-    EffectFile file;
-    std::string error;
-    if (effect->GetTechnique(0) != nullptr && EffectFile::read(bytes.data(), bytes.size(), file, error) &&
-        !file.techniques.empty()) {
+    if (!effect->file().techniques.empty()) {
         verdict.hasTechnique = true;
-        verdict.technique = file.techniques[0].name;
+        verdict.technique = effect->file().techniques[0].name;
+        verdict.problem = effect->techniqueProblem(0);
     }
     return verdict;
 }

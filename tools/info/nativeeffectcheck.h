@@ -12,9 +12,8 @@
 class EglSurface;
 
 // Asks the native renderer about effect files as the viewer's effect cache does: each file is
-// created with D3DXCreateEffect on a device of the native backend, made on first use over a small
-// off-screen surface. What it reports comes through the graphics interface that every backend
-// offers, and the first technique's name from the effect reader the backend reads files with.
+// made into an effect of the native backend on its device, made on first use over a small
+// off-screen surface; the backend's effect says why a file or its first technique cannot be run.
 class NativeEffectCheck {
 public:
     // No device yet: the first check makes one.
