@@ -1,28 +1,31 @@
-// Fuzz target: one compiled effect file (.FXO), read by the native renderer's effect reader, the
-// check every effect passes before the shader library sees it.
+// Fuzz target: one compiled effect file (.FXO), read by the native renderer's effect reader, then
+// every piece of code in it through what the effect runtime makes of it: each expression read and
+// run on the parameters' values, each object's constant table read and bound, each pixel shader
+// 1.x translated.
 //
 // The input is read straight from memory. Refusing it is a normal outcome; the process stops when
-// the reader refuses without a reason, or accepts a file that breaks a promise the renderer
-// relies on: values of the size their types declare, object ids below the object count, every
-// resource's bytes inside the file.
+// a refusal gives no reason, or the reader accepts a file that breaks a promise the runtime relies
+// on: values of the size their types declare, object ids below the object count.
 
+#include "engine/gl/constantbinding.h"
 #include "engine/gl/effectfile.h"
+#include "engine/gl/expression.h"
+#include "engine/gl/pixelshader1x.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
 
 constexpr std::uint32_t kClassObject = 4;
 constexpr std::uint32_t kClassStruct = 5;
-constexpr std::uint32_t kTypeSampler = 10;
-constexpr std::uint32_t kTypeSamplerCube = 14;
 
 void expect(bool holds, const char* promise) {
     if (!holds) {
-        std::fprintf(stderr, "broken EffectFile promise: %s\n", promise);
+        std::fprintf(stderr, "broken promise: %s\n", promise);
         std::abort();
     }
 }
@@ -41,6 +44,39 @@ void checkValue(const EffectFile::Type& type, const std::vector<std::uint32_t>& 
     }
 }
 
+std::vector<std::uint32_t> words(const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::uint32_t> w(bytes.size() / 4);
+    std::memcpy(w.data(), bytes.data(), w.size() * 4);
+    return w;
+}
+
+// Runs a state's expression as a pass would, on the parameters' values as the file gives them.
+void runExpression(const EffectFile& file, const std::vector<std::uint8_t>& code) {
+    const std::vector<std::uint32_t> w = words(code);
+    Expression e;
+    std::string error;
+    if (!Expression::read(w.data(), w.size(), file.parameters, e, error)) {
+        expect(!error.empty(), "a refused expression gives its reason");
+        return;
+    }
+    ConstantBinding::Values values;
+    for (const EffectFile::Parameter& p : file.parameters) {
+        values.push_back(p.value);
+    }
+    ConstantBinding::Registers out;
+    e.run(values, out);
+}
+
+void checkState(const EffectFile& file, const EffectFile::State& s) {
+    checkValue(s.type, s.value, file.objectCount);
+    for (const EffectFile::State& inner : s.sampler) {
+        checkState(file, inner);
+    }
+    if (!s.code.empty()) {
+        runExpression(file, s.code);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -50,31 +86,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expect(!error.empty(), "a refusal gives its reason");
         return 0;
     }
-    // Each parameter, technique, pass and state takes at least one record of the file.
+    // Each parameter and technique takes at least one record of the file.
     expect(file.parameters.size() <= size / 16 && file.techniques.size() <= size / 12, "counts fit the file");
     for (const EffectFile::Parameter& p : file.parameters) {
         expect(!p.type.name.empty(), "parameters are named");
-        // A sampler's value is its states.
-        if (p.type.klass == kClassObject && p.type.type >= kTypeSampler && p.type.type <= kTypeSamplerCube) {
-            expect(p.value.empty(), "a sampler holds states, not a value");
-        } else {
-            expect(p.samplerStates.empty(), "only samplers hold states");
+        expect(p.samplers.empty() || p.value.empty(), "a sampler holds states, not a value");
+        if (p.samplers.empty()) {
             checkValue(p.type, p.value, file.objectCount);
         }
-        for (const EffectFile::State& s : p.samplerStates) {
-            checkValue(s.type, s.value, file.objectCount);
+        for (const auto& sampler : p.samplers) {
+            for (const EffectFile::State& s : sampler) {
+                checkState(file, s);
+            }
         }
     }
     for (const EffectFile::Technique& t : file.techniques) {
         for (const EffectFile::Pass& pass : t.passes) {
             for (const EffectFile::State& s : pass.states) {
-                checkValue(s.type, s.value, file.objectCount);
+                checkState(file, s);
             }
         }
     }
-    for (const EffectFile::Resource& r : file.resources) {
-        expect(r.data.size() <= size, "a resource lies inside the file");
-        expect(r.usage <= 1, "resources are objects or parameter names");
+    const ConstantBinding::Target sets[3] = {ConstantBinding::Target::Bools, ConstantBinding::Target::Ints,
+                                             ConstantBinding::Target::Floats};
+    for (const auto& [id, bytes] : file.objects) {
+        expect(id < file.objectCount && bytes.size() <= size, "objects lie inside the file");
+        const std::vector<std::uint32_t> code = words(bytes);
+        ConstantTable table;
+        ConstantBinding binding;
+        if (ConstantTable::read(code.data(), code.size(), table, error)) {
+            ConstantBinding::bind(table, file.parameters, sets, binding, error);
+        }
+        GlslStage stage;
+        if (!code.empty() && (code[0] & 0xFFFFFF00u) == 0xFFFF0100u &&
+            !PixelShader1x::translate(code.data(), code.size(), stage, error)) {
+            expect(!error.empty(), "a refused shader gives its reason");
+        }
     }
     return 0;
 }

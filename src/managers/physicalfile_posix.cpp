@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -15,6 +16,8 @@ namespace {
 
 // Directory listings keyed by folded name, reused while the folder's change time stays the
 // same, so that the many lookups that fall through to the archives do not list a folder each.
+// File systems stamp changes with a coarse clock: two changes within one tick leave the same
+// time, so a listing read within two seconds of its folder's last change is read again.
 class FolderListings {
 public:
     // The entry of folder whose name equals name ignoring case (the smallest such name when
@@ -27,10 +30,12 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         Listing& listing = m_listings[folder];
         // The folder's identity is checked too: a relative name means another folder after a chdir.
-        if (!listing.valid || listing.device != st.st_dev || listing.inode != st.st_ino ||
+        if (!listing.settled || listing.device != st.st_dev || listing.inode != st.st_ino ||
             listing.changed.tv_sec != st.st_ctim.tv_sec || listing.changed.tv_nsec != st.st_ctim.tv_nsec ||
             listing.modified.tv_sec != st.st_mtim.tv_sec || listing.modified.tv_nsec != st.st_mtim.tv_nsec) {
             listing = Listing{};
+            timespec now{};
+            ::clock_gettime(CLOCK_REALTIME, &now);
             if (!load(folder, listing.names)) {
                 m_listings.erase(folder);
                 return {};
@@ -39,7 +44,7 @@ public:
             listing.inode = st.st_ino;
             listing.changed = st.st_ctim;
             listing.modified = st.st_mtim;
-            listing.valid = true;
+            listing.settled = now.tv_sec - st.st_ctim.tv_sec > 2 && now.tv_sec - st.st_mtim.tv_sec > 2;
         }
         const auto it = listing.names.find(toLowerAscii(name));
         return it == listing.names.end() ? std::string() : it->second;
@@ -47,7 +52,7 @@ public:
 
 private:
     struct Listing {
-        bool valid = false;
+        bool settled = false; // read well after the folder's last change
         dev_t device = 0;
         ino_t inode = 0;
         timespec changed{};

@@ -183,6 +183,6 @@ TEST_F(LinuxDataFoldersTest, DefaultFoldersAreEachPrefixsProgramFilesThenEachSte
     // A file where the folder should be is none.
     m_dir.write("custom/drive_c/Program Files/LucasArts/Star Wars Empire at War", "");
     EXPECT_TRUE(sameFolder(folders.defaultDataFolder(), made));
-    EXPECT_TRUE(sameFolder(folders.defaultDataFolder(),
-                           made = folder("custom/drive_c/Program Files (x86)/" + kGame)));
+    made = folder("custom/drive_c/Program Files (x86)/" + kGame);
+    EXPECT_TRUE(sameFolder(folders.defaultDataFolder(), made));
 }

@@ -3,9 +3,7 @@
 #include "main/refptr.h"
 #include "managers/file.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <utility>
 
@@ -17,13 +15,7 @@ public:
         : File(std::move(name)), m_bytes(std::move(bytes)) {}
 
     std::uint32_t size() const override { return static_cast<std::uint32_t>(m_bytes.size()); }
-    std::uint32_t read(void* buffer, std::uint32_t count) override {
-        ++m_readCalls;
-        const std::uint32_t n = m_position >= m_failFrom ? 0 : std::min(count, size() - m_position);
-        std::memcpy(buffer, m_bytes.data() + m_position, n);
-        m_position += n;
-        return n;
-    }
+    std::uint32_t read(void* buffer, std::uint32_t count) override;
 
     // Reads starting at or after offset return 0.
     void failReadsFrom(std::uint32_t offset) { m_failFrom = offset; }
@@ -46,11 +38,4 @@ private:
 };
 
 // What is left of file, read in small pieces as the readers do.
-inline std::string readAll(File& file) {
-    std::string out;
-    char block[5];
-    while (std::uint32_t n = file.read(block, sizeof block)) {
-        out.append(block, n);
-    }
-    return out;
-}
+std::string readAll(File& file);

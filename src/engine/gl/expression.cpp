@@ -161,7 +161,9 @@ bool Expression::read(const std::uint32_t* code, std::size_t words,
                 throw Invalid("expression: literals that do not fit their block");
             }
             e.m_literals.resize(count);
-            std::memcpy(e.m_literals.data(), literals + 2, count * sizeof(double));
+            if (count > 0) {
+                std::memcpy(e.m_literals.data(), literals + 2, count * sizeof(double));
+            }
         }
         ConstantTable constants;
         if (!ConstantTable::read(code, words, constants, error)) {

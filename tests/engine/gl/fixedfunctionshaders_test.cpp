@@ -81,7 +81,12 @@ protected:
             glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, kTexels[i]);
         }
     }
-    ~FixedFunctionShadersTest() override { glDeleteTextures(2, m_textures); }
+    ~FixedFunctionShadersTest() override {
+        glDisableVertexAttribArray(0);
+        glUseProgram(0);
+        glDeleteTextures(2, m_textures);
+        glFinish();
+    }
 
     // Draws each case's change of base on a quad of the given half size at z 0.5, whose vertices
     // face the viewer; its centre pixel within 1 of the colour expected.
