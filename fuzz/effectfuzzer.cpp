@@ -46,7 +46,9 @@ void checkValue(const EffectFile::Type& type, const std::vector<std::uint32_t>& 
 
 std::vector<std::uint32_t> words(const std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint32_t> w(bytes.size() / 4);
-    std::memcpy(w.data(), bytes.data(), w.size() * 4);
+    if (!w.empty()) {
+        std::memcpy(w.data(), bytes.data(), w.size() * 4);
+    }
     return w;
 }
 
