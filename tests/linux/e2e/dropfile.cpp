@@ -5,11 +5,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include <sys/select.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -17,31 +15,16 @@
 namespace {
 
 struct Atoms {
-    Atom aware, selection, enter, position, status, drop, finished, leave, copy, uriList, targets, stamp;
+    Atom selection, enter, position, status, drop, finished, leave, copy, uriList, stamp;
 
     explicit Atoms(Display* d)
-        : aware(XInternAtom(d, "XdndAware", False)), selection(XInternAtom(d, "XdndSelection", False)),
-          enter(XInternAtom(d, "XdndEnter", False)), position(XInternAtom(d, "XdndPosition", False)),
-          status(XInternAtom(d, "XdndStatus", False)), drop(XInternAtom(d, "XdndDrop", False)),
-          finished(XInternAtom(d, "XdndFinished", False)), leave(XInternAtom(d, "XdndLeave", False)),
-          copy(XInternAtom(d, "XdndActionCopy", False)), uriList(XInternAtom(d, "text/uri-list", False)),
-          targets(XInternAtom(d, "TARGETS", False)), stamp(XInternAtom(d, "KESTRIN_E2E_STAMP", False)) {}
-};
-
-// file:// and the path, every byte but letters, digits and -._~/ written as %XX.
-std::string fileUri(const std::string& path) {
-    std::string uri = "file://";
-    for (const unsigned char c : path) {
-        if (std::isalnum(c) || std::string("-._~/").find(static_cast<char>(c)) != std::string::npos) {
-            uri += static_cast<char>(c);
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            uri += hex;
-        }
+        : selection(XInternAtom(d, "XdndSelection", False)), enter(XInternAtom(d, "XdndEnter", False)),
+          position(XInternAtom(d, "XdndPosition", False)), status(XInternAtom(d, "XdndStatus", False)),
+          drop(XInternAtom(d, "XdndDrop", False)), finished(XInternAtom(d, "XdndFinished", False)),
+          leave(XInternAtom(d, "XdndLeave", False)), copy(XInternAtom(d, "XdndActionCopy", False)),
+          uriList(XInternAtom(d, "text/uri-list", False)), stamp(XInternAtom(d, "KESTRIN_E2E_STAMP", False)) {
     }
-    return uri + "\r\n";
-}
+};
 
 void sendMessage(Display* d, Window target, Atom type, long l0, long l1, long l2, long l3, long l4) {
     XEvent e{};
@@ -55,8 +38,8 @@ void sendMessage(Display* d, Window target, Atom type, long l0, long l1, long l2
     XFlush(d);
 }
 
-// Hands the URI to a window that asks for the dragged data.
-void answer(Display* d, const Atoms& a, const XSelectionRequestEvent& request, const std::string& uri) {
+// Hands the URI to the window that asks for the dragged data (as text/uri-list, the one type offered).
+void answer(Display* d, const XSelectionRequestEvent& request, const std::string& uri) {
     XEvent reply{};
     reply.xselection.type = SelectionNotify;
     reply.xselection.requestor = request.requestor;
@@ -64,16 +47,8 @@ void answer(Display* d, const Atoms& a, const XSelectionRequestEvent& request, c
     reply.xselection.target = request.target;
     reply.xselection.time = request.time;
     reply.xselection.property = request.property != None ? request.property : request.target;
-    if (request.target == a.uriList) {
-        XChangeProperty(d, request.requestor, reply.xselection.property, a.uriList, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(uri.data()), static_cast<int>(uri.size()));
-    } else if (request.target == a.targets) {
-        const Atom offered[2] = {a.targets, a.uriList};
-        XChangeProperty(d, request.requestor, reply.xselection.property, XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(offered), 2);
-    } else {
-        reply.xselection.property = None;
-    }
+    XChangeProperty(d, request.requestor, reply.xselection.property, request.target, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(uri.data()), static_cast<int>(uri.size()));
     XSendEvent(d, request.requestor, False, NoEventMask, &reply);
     XFlush(d);
 }
@@ -81,15 +56,10 @@ void answer(Display* d, const Atoms& a, const XSelectionRequestEvent& request, c
 // The next event, waiting until deadline at most; false when none came.
 bool nextEvent(Display* d, std::time_t deadline, XEvent& event) {
     while (XPending(d) == 0) {
-        const std::time_t now = std::time(nullptr);
-        if (now >= deadline) {
+        if (std::time(nullptr) >= deadline) {
             return false;
         }
-        fd_set fds;
-        FD_ZERO(&fds);
-        FD_SET(ConnectionNumber(d), &fds);
-        timeval wait{deadline - now, 0};
-        select(ConnectionNumber(d) + 1, &fds, nullptr, nullptr, &wait);
+        usleep(10000);
     }
     XNextEvent(d, &event);
     return true;
@@ -106,7 +76,8 @@ int main(int argc, char** argv) {
     const Window target = std::strtoul(argv[1], nullptr, 0);
     const long x = std::strtol(argv[2], nullptr, 10);
     const long y = std::strtol(argv[3], nullptr, 10);
-    const std::string uri = fileUri(argv[4]);
+    // The flows' paths need no escaping in a URI.
+    const std::string uri = std::string("file://") + argv[4] + "\r\n";
     const Window source = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
     XSelectInput(d, source, PropertyChangeMask);
 
@@ -122,23 +93,9 @@ int main(int argc, char** argv) {
     }
     XSetSelectionOwner(d, a.selection, source, now);
 
-    // The version both sides speak: the window's, up to 5.
-    long version = 5;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* aware = nullptr;
-    if (XGetWindowProperty(d, target, a.aware, 0, 1, False, XA_ATOM, &type, &format, &count, &after,
-                           &aware) == Success &&
-        aware != nullptr) {
-        if (count == 1) {
-            version = std::min(version, static_cast<long>(*reinterpret_cast<Atom*>(aware)));
-        }
-        XFree(aware);
-    }
     const long from = static_cast<long>(source);
-    sendMessage(d, target, a.enter, from, version << 24, static_cast<long>(a.uriList), 0, 0);
+    // Version 5 of the protocol, which Qt and Wine both speak.
+    sendMessage(d, target, a.enter, from, 5L << 24, static_cast<long>(a.uriList), 0, 0);
     sendMessage(d, target, a.position, from, 0, (x << 16) | (y & 0xFFFF), static_cast<long>(now),
                 static_cast<long>(a.copy));
 
@@ -146,7 +103,7 @@ int main(int argc, char** argv) {
     bool dropped = false;
     while (result == 2 && nextEvent(d, deadline, event)) {
         if (event.type == SelectionRequest) {
-            answer(d, a, event.xselectionrequest, uri);
+            answer(d, event.xselectionrequest, uri);
         } else if (event.type == ClientMessage && event.xclient.message_type == a.status && !dropped) {
             if ((event.xclient.data.l[1] & 1) == 0) {
                 sendMessage(d, target, a.leave, from, 0, 0, 0, 0);
