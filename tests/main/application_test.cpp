@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
-#include <tuple>
 
 namespace {
 
@@ -300,16 +299,10 @@ TEST(Application, FFramesTheDrawnMeshesOrAllOfThemAndHomeBringsTheStartingViewBa
         s.app.frameModel(); // nothing shown yet
         EXPECT_EQ(engine.getCamera().eye, Camera().eye);
         s.app.openModel();
-        const auto direction = [](const Camera& c) {
-            d3d::D3DXVECTOR3 d = c.eye - c.target;
-            return *d3d::D3DXVec3Normalize(&d, &d);
-        };
-        // Nothing drawn: the whole model, seen from where the camera looked.
+        // Nothing drawn: the whole model.
         s.app.frameModel();
         const Camera whole = engine.getCamera();
         EXPECT_NEAR(whole.target.x, 500.5f, 1.0f);
-        const d3d::D3DXVECTOR3 was = direction(Camera()), is = direction(whole);
-        EXPECT_NEAR(d3d::D3DXVec3Dot(&was, &is), 1.0f, 1e-5f);
         // The first mesh alone: much nearer, in front of it.
         s.face.selection = {true, false, false};
         s.app.selectionChanged();
@@ -324,8 +317,8 @@ TEST(Application, FFramesTheDrawnMeshesOrAllOfThemAndHomeBringsTheStartingViewBa
         EXPECT_EQ(engine.getCamera().eye, first.eye);
         s.app.buttonUp();
         s.app.resetView();
-        EXPECT_EQ(std::make_tuple(engine.getCamera().eye, engine.getCamera().target),
-                  std::make_tuple(Camera().eye, Camera().target));
+        EXPECT_EQ(engine.getCamera().eye, Camera().eye);
+        EXPECT_EQ(engine.getCamera().target, Camera().target);
         EXPECT_EQ(s.face.paints, "LLNLL");
     };
     s.run({"kestrin.exe", s.dir.path()});
