@@ -1,6 +1,7 @@
 #include "main/application.h"
 
 #include "engine/engine.h"
+#include "engine/modelframing.h"
 #include "main/commandline.h"
 #include "main/filenotfoundexception.h"
 #include "main/modelmanager.h"
@@ -14,6 +15,7 @@
 #include "managers/texturemanager.h"
 #include "model/model.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -22,6 +24,12 @@ constexpr int kDragNone = 0;
 constexpr int kDragOrbit = 1;
 constexpr int kDragPan = 2;
 constexpr int kListWidth = 200;
+
+// The last component of a path, as the status line names a model.
+std::string fileNameOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("/\\");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
 
 // Clears the Application's pointers to the locals of run however run ends.
 class Borrowed {
@@ -47,6 +55,7 @@ Application::~Application() = default;
 int Application::run(const std::vector<std::string>& args, const std::function<std::string()>& registry,
                      const std::function<std::string()>& programFiles) {
     std::string folder = chooseDataFolder(args, registry, programFiles);
+    const std::string model = startModel(args);
     std::unique_ptr<FileManager> files;
     while (!files) {
         folder = withTrailingBackslash(folder);
@@ -73,14 +82,19 @@ int Application::run(const std::vector<std::string>& args, const std::function<s
         m_textureManager = nullptr;
         m_modelManager = nullptr;
         m_fileManager = nullptr;
+        m_dataFolder.clear();
     });
     m_modelManager = &models;
     m_engine = &engine;
     m_fileManager = files.get();
     m_shaderManager = &shaders;
     m_textureManager = &textures;
+    m_dataFolder = folder;
 
     m_face.showMainWindow();
+    if (!model.empty()) {
+        openFile(model);
+    }
     m_face.runEventLoop();
     return 0;
 }
@@ -91,29 +105,42 @@ void Application::openModel() {
     }
     std::string path;
     std::string extension;
-    if (!m_face.askModelFile(path, extension)) {
+    if (m_face.askModelFile(path, extension)) {
+        openPath(path, extension);
+    }
+}
+
+void Application::openFile(const std::string& location) {
+    if (m_engine == nullptr) {
         return;
     }
+    const std::size_t colon = archiveSeparator(location);
+    if (colon == std::string::npos) {
+        openPath(location, extensionOf(location));
+        return;
+    }
+    const std::string path = location.substr(0, colon);
+    const std::unique_ptr<MegaFile> archive = openArchive(path);
+    if (archive) {
+        // Entry names use backslashes; slashes are taken for them, as shells make those easier.
+        std::string entry = location.substr(colon + 1);
+        std::replace(entry.begin(), entry.end(), '/', '\\');
+        const RefPtr<File> file = archive->find(entry);
+        showArchived(file.get(), fileNameOf(path) + ":" + entry);
+    }
+}
+
+void Application::openPath(const std::string& path, const std::string& extension) {
     if (toUpperAscii(extension) == "MEG") {
-        // An archive that cannot be read is reported and the viewer goes on.
-        std::unique_ptr<MegaFile> archive;
-        try {
-            RefPtr<File> file = makeRef<PhysicalFile>(path);
-            archive = std::make_unique<MegaFile>(file.get());
-        } catch (const Exception& e) {
-            m_face.showError(e.getMessage());
+        const std::unique_ptr<MegaFile> archive = openArchive(path);
+        if (!archive) {
             return;
         }
         const int index = m_face.pickArchiveEntry(modelEntries(*archive));
         if (index >= 0) {
-            RefPtr<File> entry = archive->openFile(static_cast<std::size_t>(index));
-            try {
-                auto model = std::make_unique<Model>(*entry);
-                Model* shown = model.get();
-                showModel(shown, std::move(model));
-            } catch (...) {
-                m_face.showError(kCannotOpenModel);
-            }
+            const auto entry = static_cast<std::size_t>(index);
+            const RefPtr<File> file = archive->openFile(entry);
+            showArchived(file.get(), fileNameOf(path) + ":" + archive->getFileName(entry));
         }
         return;
     }
@@ -125,13 +152,41 @@ void Application::openModel() {
         model = nullptr;
     }
     if (model != nullptr) {
-        showModel(model, nullptr);
+        showModel(model, nullptr, fileNameOf(path));
     } else {
         m_face.showError(kCannotOpenModel);
     }
 }
 
-void Application::showModel(Model* model, std::unique_ptr<Model> owned) {
+std::unique_ptr<MegaFile> Application::openArchive(const std::string& path) {
+    // An archive that cannot be read is reported and the viewer goes on.
+    try {
+        RefPtr<File> file = makeRef<PhysicalFile>(path);
+        return std::make_unique<MegaFile>(file.get());
+    } catch (const Exception& e) {
+        m_face.showError(e.getMessage());
+        return nullptr;
+    }
+}
+
+void Application::showArchived(File* entry, const std::string& name) {
+    bool shown = false;
+    if (entry != nullptr) {
+        try {
+            auto model = std::make_unique<Model>(*entry);
+            Model* read = model.get();
+            showModel(read, std::move(model), name);
+            shown = true;
+        } catch (...) {
+            shown = false;
+        }
+    }
+    if (!shown) {
+        m_face.showError(kCannotOpenModel);
+    }
+}
+
+void Application::showModel(Model* model, std::unique_ptr<Model> owned, const std::string& name) {
     m_engine->clearMeshes();
     try {
         for (std::size_t i = 0; i < model->getMeshCount(); ++i) {
@@ -149,12 +204,13 @@ void Application::showModel(Model* model, std::unique_ptr<Model> owned) {
     m_model = nullptr;
     m_face.clearMeshList();
     for (std::size_t i = 0; i < model->getMeshCount(); ++i) {
-        const std::string& name = model->getMesh(i).getName();
-        m_face.addMeshListRow(name.empty() ? "<unnamed>" : name);
+        const std::string& mesh = model->getMesh(i).getName();
+        m_face.addMeshListRow(mesh.empty() ? "<unnamed>" : mesh);
     }
     m_face.invalidateRenderWindow(false);
     m_model = model;
     m_ownedModel = std::move(owned);
+    m_face.modelShown(name, *model, *m_fileManager);
 }
 
 void Application::selectionChanged() {
@@ -235,6 +291,37 @@ void Application::wheelTurned(int delta) {
         return;
     }
     m_engine->setCamera(Engine::zoom(m_engine->getCamera(), delta));
+    m_face.invalidateRenderWindow(false);
+}
+
+void Application::frameModel() {
+    if (m_engine == nullptr || m_model == nullptr || m_dragMode != kDragNone) {
+        return;
+    }
+    const std::vector<bool> selected = m_face.meshListSelection();
+    std::vector<std::size_t> drawn;
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        if (selected[i]) {
+            drawn.push_back(i);
+        }
+    }
+    if (drawn.empty()) {
+        for (std::size_t i = 0; i < m_model->getMeshCount(); ++i) {
+            drawn.push_back(i);
+        }
+    }
+    int width = 0;
+    int height = 0;
+    m_face.renderClientSize(width, height);
+    m_engine->setCamera(ModelFraming::fit(*m_model, drawn, m_engine->getCamera(), width, height));
+    m_face.invalidateRenderWindow(false);
+}
+
+void Application::resetView() {
+    if (m_engine == nullptr || m_dragMode != kDragNone) {
+        return;
+    }
+    m_engine->setCamera(Camera());
     m_face.invalidateRenderWindow(false);
 }
 

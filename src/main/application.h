@@ -10,6 +10,7 @@
 #include <vector>
 
 class Engine;
+class File;
 class FileManager;
 class MegaFile;
 class Model;
@@ -36,9 +37,12 @@ public:
 
     // File > Open: a loose model through the model manager, or an entry picked from an archive.
     void openModel();
-    // Shows model: the Engine's instances and the mesh list are rebuilt, nothing selected. owned
-    // is the model itself when the shell owns it (read from an archive), else none.
-    void showModel(Model* model, std::unique_ptr<Model> owned);
+    // Opens location as File > Open opens the file chosen, and an archive's entry given as
+    // ARCHIVE.MEG:ENTRY without the picker: a model named on the command line or dropped.
+    void openFile(const std::string& location);
+    // Shows model, named name: the Engine's instances and the mesh list are rebuilt, nothing
+    // selected. owned is the model itself when the shell owns it (read from an archive), else none.
+    void showModel(Model* model, std::unique_ptr<Model> owned, const std::string& name);
     // The mesh list's selection changed: selected rows are drawn.
     void selectionChanged();
     // The main window was resized and its children laid out: the caches are emptied and the
@@ -54,6 +58,11 @@ public:
     void pointerMoved(int x, int y);
     // A wheel turn of delta (120 a notch, positive away from the user).
     void wheelTurned(int delta);
+    // The camera turns to the drawn meshes (all of them while none is drawn) from where it looks
+    // and comes as near as shows them whole. Not during a drag.
+    void frameModel();
+    // The camera goes back to where it starts. Not during a drag.
+    void resetView();
 
     // The entries of archive whose extension is ALO in any case: (index, name) pairs.
     static std::vector<std::pair<std::size_t, std::string>> modelEntries(const MegaFile& archive);
@@ -67,9 +76,19 @@ public:
 
     Engine* getEngine() const { return m_engine; }
     Model* getModel() const { return m_model; }
+    // The data folder in use (ending in a backslash), empty outside run.
+    const std::string& getDataFolder() const { return m_dataFolder; }
 
 private:
+    // The loose-file or archive branch of File > Open for the file at path.
+    void openPath(const std::string& path, const std::string& extension);
+    // The archive at path read by itself; its error shown when it cannot be.
+    std::unique_ptr<MegaFile> openArchive(const std::string& path);
+    // Shows the model in an archive's entry, or says it cannot; none is no entry.
+    void showArchived(File* entry, const std::string& name);
+
     ShellFace& m_face;
+    std::string m_dataFolder;
     Engine* m_engine = nullptr;
     FileManager* m_fileManager = nullptr;
     ModelManager* m_modelManager = nullptr;

@@ -1,45 +1,105 @@
 #include "main/entrypicker.h"
 
+#include "main/entrylist.h"
+
+#include <QCoreApplication>
 #include <QDialogButtonBox>
-#include <QListWidget>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 EntryPicker::EntryPicker(QWidget* parent, const std::vector<std::pair<std::size_t, std::string>>& entries)
-    : QDialog(parent), m_list(new QListWidget(this)) {
+    : QDialog(parent), m_entries(new EntryList(entries, this)), m_filter(new QLineEdit(this)),
+      m_list(new QListView(this)) {
     setWindowTitle("Select a file");
-    // As the Windows list box sorts: by name, ignoring case (QListWidget's own sorting heeds case).
-    std::vector<std::pair<QString, std::size_t>> rows;
-    for (const auto& [index, name] : entries) {
-        rows.emplace_back(QString::fromStdString(name), index);
-    }
-    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-        return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
-    });
-    for (const auto& [name, index] : rows) {
-        auto* row = new QListWidgetItem(name, m_list);
-        row->setData(Qt::UserRole, static_cast<qulonglong>(index));
-    }
+    m_filter->setPlaceholderText("Filter by name");
+    m_filter->setClearButtonEnabled(true);
+    m_list->setModel(m_entries);
+    // Rows of one height let the view lay out tens of thousands of them without measuring each.
+    m_list->setUniformItemSizes(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_filter);
     layout->addWidget(m_list);
     layout->addWidget(buttons);
+    setTabOrder(m_filter, m_list);
     resize(620, 380);
-    connect(buttons, &QDialogButtonBox::accepted, this, &EntryPicker::pickCurrent);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { pickRow(selectedRow()); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(m_list, &QListWidget::itemDoubleClicked, this, &EntryPicker::pickCurrent);
+    connect(m_list, &QListView::doubleClicked, this,
+            [this](const QModelIndex& index) { pickRow(index.row()); });
+    connect(m_filter, &QLineEdit::textChanged, this, &EntryPicker::setFilter);
+    m_filter->installEventFilter(this);
+    m_list->installEventFilter(this);
     m_list->setFocus();
 }
 
-void EntryPicker::pickCurrent() {
-    const QListWidgetItem* row = m_list->currentItem();
-    if (row == nullptr || !row->isSelected()) {
+void EntryPicker::setFilter(const QString& text) {
+    const int selected = selectedRow();
+    const std::size_t entry = selected < 0 ? 0 : m_entries->entryIndex(selected);
+    m_entries->setFilter(text);
+    const int row = selected < 0 ? -1 : m_entries->rowOf(entry);
+    if (row >= 0) {
+        const QModelIndex index = m_entries->index(row);
+        m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        m_list->scrollTo(index);
+    }
+}
+
+int EntryPicker::shownCount() const {
+    return m_entries->rowCount();
+}
+
+bool EntryPicker::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QDialog::eventFilter(watched, event);
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        // The list keeps its first row current, unselected, until a key moves it: Return takes
+        // the only row all the same.
+        pickRow(shownCount() == 1 ? 0 : selectedRow());
+        return true;
+    }
+    if (watched == m_list) {
+        // Text typed in the list goes to the filter box, which keeps the keyboard from then on.
+        const bool plain =
+            (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+        if (plain && !key->text().isEmpty() && key->text().at(0).isPrint()) {
+            m_filter->setFocus();
+            QCoreApplication::sendEvent(m_filter, key);
+            return true;
+        }
+        return false;
+    }
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        QCoreApplication::sendEvent(m_list, key);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void EntryPicker::pickRow(int row) {
+    if (row < 0 || row >= shownCount()) {
         return; // OK with nothing chosen does nothing
     }
-    m_picked = static_cast<int>(row->data(Qt::UserRole).toULongLong());
+    m_picked = static_cast<int>(m_entries->entryIndex(row));
     accept();
+}
+
+int EntryPicker::selectedRow() const {
+    const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 int EntryPicker::pick() {

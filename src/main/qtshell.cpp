@@ -2,21 +2,29 @@
 
 #include "main/application.h"
 #include "main/entrypicker.h"
+#include "main/modelsummary.h"
 #include "main/renderarea.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QSortFilterProxyModel>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -25,8 +33,8 @@ const char kModelFilter[] = "Alamo Files (*.alo, *.meg)";
 const char kAllFilter[] = "All Files (*.*)";
 
 // Qt reads the patterns of a filter from its text, and the comma in "(*.alo, *.meg)" would make
-// one of them "*.alo,". The open dialog therefore shows every file to this filter, which keeps
-// folders and, under the Alamo filter, the .ALO and .MEG files in any case.
+// one of them "*.alo,", which hides every .alo file. The open dialog therefore shows every file to
+// this filter, which keeps folders and, under the Alamo filter, the .ALO and .MEG files in any case.
 class ModelFileFilter : public QSortFilterProxyModel {
 public:
     explicit ModelFileFilter(QFileDialog& dialog) : QSortFilterProxyModel(&dialog), m_dialog(dialog) {}
@@ -70,6 +78,61 @@ QString text(const std::string& s) {
     return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// Files dragged onto the window: the first local file of a drop is opened once the drop is over.
+class FileDrops : public QObject {
+public:
+    FileDrops(QWidget& window, std::function<void(const std::string&)> open)
+        : QObject(&window), m_open(std::move(open)) {
+        window.setAcceptDrops(true);
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+            return QObject::eventFilter(watched, event);
+        }
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = firstFile(drop->mimeData());
+        if (path.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        if (type == QEvent::Drop) {
+            // The picker an archive brings up must not run inside the drop.
+            QTimer::singleShot(0, this, [this, path] { m_open(path.toLocal8Bit().toStdString()); });
+        }
+        return true;
+    }
+
+private:
+    static QString firstFile(const QMimeData* data) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile()) {
+                return url.toLocalFile();
+            }
+        }
+        return {};
+    }
+
+    std::function<void(const std::string&)> m_open;
+};
+
+// The folder path names under base, each name matched in any letter case as the game's folders
+// are spelled; empty when one is missing.
+QString folderIgnoringCase(const QString& base, const QStringList& path) {
+    QDir dir(base);
+    for (const QString& name : path) {
+        const QStringList found = dir.entryList({name}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        if (found.isEmpty() || !dir.cd(found.first())) {
+            return {};
+        }
+    }
+    return dir.absolutePath();
+}
+
 } // namespace
 
 void showMessageBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
@@ -99,7 +162,17 @@ QtShell::QtShell()
     layout->addWidget(m_list);
     layout->addWidget(m_renderArea, 1);
     m_window.setCentralWidget(m_client);
+    m_status = new QLabel(&m_window);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_window.statusBar()->addWidget(m_status, 1);
+    auto* keys = new QLabel("F: frame the model   Home: starting view", &m_window);
+    keys->setContentsMargins(0, 0, 8, 0);
+    m_window.statusBar()->addPermanentWidget(keys);
+    m_window.statusBar()->setSizeGripEnabled(false);
     m_window.resize(1024, 768);
+    new FileDrops(m_window, [this](const std::string& path) {
+        guarded([this, path] { m_application->openFile(path); });
+    });
 
     QObject::connect(open, &QAction::triggered, [this] { guarded([this] { m_application->openModel(); }); });
     QObject::connect(exit, &QAction::triggered, [] { QApplication::quit(); });
@@ -192,18 +265,26 @@ bool QtShell::askModelFile(std::string& path, std::string& extension) {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilters({kModelFilter, kAllFilter});
-    // Every file reaches the filter below, which does the choosing.
+    // Every file reaches the filter below, which does the choosing: the dialog gives its file list
+    // the patterns it read from the chosen filter, which are taken back each time.
     dialog.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::AllDirs);
-    dialog.setProxyModel(new ModelFileFilter(dialog));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, [&dialog] {
-        if (auto* filter = qobject_cast<QSortFilterProxyModel*>(dialog.proxyModel())) {
-            filter->invalidate();
+    auto* filter = new ModelFileFilter(dialog);
+    dialog.setProxyModel(filter);
+    const auto showEveryFile = [filter] {
+        if (auto* files = qobject_cast<QFileSystemModel*>(filter->sourceModel())) {
+            files->setNameFilters({});
         }
-    });
+        filter->invalidate();
+    };
+    showEveryFile();
+    QObject::connect(&dialog, &QFileDialog::filterSelected, showEveryFile);
+    // Set once the filter is in place: the view's folder is an index of the filter's.
+    dialog.setDirectory(openFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;
     }
     path = dialog.selectedFiles().first().toStdString();
+    m_lastFolder = QFileInfo(dialog.selectedFiles().first()).absolutePath();
     const std::string name = QFileInfo(dialog.selectedFiles().first()).fileName().toStdString();
     const std::size_t dot = name.rfind('.');
     extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
@@ -249,4 +330,30 @@ void QtShell::showMessage(const std::string& message) {
 
 void QtShell::showAbout(const std::string& message) {
     showMessageBox(QMessageBox::NoIcon, "About", text(message));
+}
+
+void QtShell::modelShown(const std::string& name, const Model& model, FileManager& files) {
+    // A file the check cannot read leaves the line saying less; the model is shown all the same.
+    QString line = text(name);
+    try {
+        line = text(ModelSummary::describe(name, model, files));
+    } catch (...) {
+        line += ": the data folder could not be checked";
+    }
+    m_status->setText(line);
+}
+
+QString QtShell::openFolder() const {
+    if (!m_lastFolder.isEmpty() || m_application == nullptr) {
+        return m_lastFolder;
+    }
+    std::string data = m_application->getDataFolder();
+    while (!data.empty() && data.back() == '\\') {
+        data.pop_back();
+    }
+    if (data.empty()) {
+        return {};
+    }
+    const QString models = folderIgnoringCase(text(data), {"Data", "Art", "Models"});
+    return models.isEmpty() ? text(data) : models;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 
 class Application;
+class QLabel;
 class QListWidget;
 class RenderArea;
 
@@ -18,8 +19,9 @@ class RenderArea;
 void showMessageBox(QMessageBox::Icon icon, const QString& title, const QString& text);
 
 // The Linux face of the shell, in Qt Widgets: the main window "Kestrin" with its menu, the
-// 200-pixel mesh list and the drawing area on the native renderer, the file and folder dialogs,
-// the "Select a file" picker and the message boxes.
+// 200-pixel mesh list and the drawing area on the native renderer, a status line under them, the
+// file and folder dialogs, the "Select a file" picker and the message boxes. A file dropped on the
+// window is opened.
 class QtShell : public ShellFace {
 public:
     QtShell();
@@ -49,14 +51,20 @@ public:
     void showError(const std::string& text) override;
     void showMessage(const std::string& text) override;
     void showAbout(const std::string& text) override;
+    // The status line under the drawing area names the model and says what it lacks.
+    void modelShown(const std::string& name, const Model& model, FileManager& files) override;
 
 private:
     void guarded(const std::function<void()>& handler);
+    // Where the open dialog starts: the folder last chosen in it, else the data folder's models.
+    QString openFolder() const;
 
     QMainWindow m_window;
     QWidget* m_client;
     QListWidget* m_list;
     RenderArea* m_renderArea;
+    QLabel* m_status;
+    QString m_lastFolder;
     Application* m_application = nullptr;
     std::exception_ptr m_pending;
 };

@@ -2,6 +2,7 @@
 
 #include "main/application.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -79,4 +80,15 @@ void RenderArea::wheelEvent(QWheelEvent* event) {
         call([this, delta] { m_application->wheelTurned(delta); });
     }
     event->accept();
+}
+
+void RenderArea::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+    if (plain && event->key() == Qt::Key_F) {
+        call([this] { m_application->frameModel(); });
+    } else if (plain && event->key() == Qt::Key_Home) {
+        call([this] { m_application->resetView(); });
+    } else {
+        QWidget::keyPressEvent(event);
+    }
 }

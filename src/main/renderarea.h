@@ -11,7 +11,8 @@ class Application;
 
 // The Linux face's drawing area: the native renderer draws into an off-screen OpenGL framebuffer
 // of the widget's size (the surface the Engine's device is made over), and each frame drawn is
-// painted into the widget. Mouse presses, moves, releases and wheel turns go to the application.
+// painted into the widget. Mouse presses, moves, releases, wheel turns and the view keys go to the
+// application.
 class RenderArea : public QWidget {
 public:
     explicit RenderArea(QWidget* parent);
@@ -28,6 +29,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // F frames the model, Home brings the starting view back.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void call(const std::function<void()>& action);

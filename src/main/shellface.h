@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+class FileManager;
 class MegaFile;
+class Model;
 
 // What the shell asks of the windowing system it runs on: the mesh list, the drawing area, the
 // dialogs and message boxes. The Win32 program and other faces implement it; the shell's logic
@@ -50,4 +52,7 @@ public:
     virtual void showMessage(const std::string& text) = 0;
     // The About box.
     virtual void showAbout(const std::string& text) = 0;
+    // A model was shown, named name (its file, or ARCHIVE:ENTRY), over the data folder's files:
+    // for a face that describes the shown model; the Windows program does not.
+    virtual void modelShown(const std::string& /*name*/, const Model& /*model*/, FileManager& /*files*/) {}
 };

@@ -6,6 +6,7 @@
 #include "main/resource.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 namespace {
@@ -104,6 +105,7 @@ void Win32Shell::renderClientSize(int& width, int& height) {
 }
 
 void Win32Shell::showMainWindow() {
+    DragAcceptFiles(m_mainWindow, TRUE);
     ShowWindow(m_mainWindow, SW_SHOW);
     m_accelerators = LoadAcceleratorsA(m_instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
 }
@@ -151,6 +153,17 @@ LRESULT CALLBACK Win32Shell::mainWindowProc(HWND window, UINT message, WPARAM wP
     case WM_CLOSE:
         PostQuitMessage(0);
         break;
+    case WM_DROPFILES: {
+        // The first file dropped is opened, as if chosen in the open dialog.
+        const auto drop = reinterpret_cast<HDROP>(wParam);
+        char path[MAX_PATH] = "";
+        const bool named = DragQueryFileA(drop, 0, path, sizeof path) > 0;
+        DragFinish(drop);
+        if (named) {
+            guarded(window, [&path](Win32Shell&, Application& app) { app.openFile(path); });
+        }
+        break;
+    }
     case WM_COMMAND: {
         const WORD code = HIWORD(wParam);
         const WORD id = LOWORD(wParam);
@@ -200,6 +213,14 @@ LRESULT CALLBACK Win32Shell::renderWindowProc(HWND window, UINT message, WPARAM 
         guarded(window, [wParam](Win32Shell&, Application& app) {
             app.wheelTurned(static_cast<short>(HIWORD(wParam)));
         });
+        break;
+    case WM_KEYDOWN:
+        // F frames the model and Home brings the starting view back; with Ctrl they are no keys of ours.
+        if (GetKeyState(VK_CONTROL) >= 0 && (wParam == 'F' || wParam == VK_HOME)) {
+            guarded(window, [wParam](Win32Shell&, Application& app) {
+                wParam == 'F' ? app.frameModel() : app.resetView();
+            });
+        }
         break;
     default:
         break;

@@ -17,7 +17,7 @@ namespace {
 class ScriptedFace : public ShellFace {
 public:
     std::function<void()> script;
-    std::vector<std::string> folderAnswers, rows, errors, offered;
+    std::vector<std::string> folderAnswers, rows, errors, offered, shownNames;
     std::string filePath, pick, paints; // paints: N now, L when the loop comes to it; no file path: cancel
     std::vector<bool> selection;
     int folderPrompts = 0, width = 840, height = 480;
@@ -61,14 +61,19 @@ public:
     void showError(const std::string& text) override { errors.push_back(text); }
     void showMessage(const std::string&) override {}
     void showAbout(const std::string&) override {}
+    void modelShown(const std::string& name, const Model&, FileManager&) override {
+        shownNames.push_back(name);
+    }
 };
 
-std::string shipModel() {
+// Three meshes, each a triangle from (x, 0, 0) in the ground plane.
+std::string shipModel(std::vector<float> xs = {0, 0, 0}) {
     AloWriter w;
-    for (const char* name : {"Hull", "", "Engine"}) {
+    const char* const names[] = {"Hull", "", "Engine"};
+    for (std::size_t i = 0; i < 3; ++i) {
         AloMesh mesh;
-        mesh.name = name;
-        mesh.vertices = {{}, {1, 0, 0}, {0, 1, 0}};
+        mesh.name = names[i];
+        mesh.vertices = {{xs[i], 0, 0}, {xs[i] + 1, 0, 0}, {xs[i], 1, 0}};
         mesh.indices = {0, 1, 2};
         mesh.effect = "Plain.fx";
         w.addMesh(mesh);
@@ -247,6 +252,74 @@ TEST(Application, ResizesResetTheDeviceOnlyWhenTheDrawingAreaHasRoomAndPaintRese
         s.app.paint();
         EXPECT_EQ(s.count("Reset"), 2u);
         EXPECT_EQ(s.count("Present"), 1u);
+    };
+    s.run({"kestrin.exe", s.dir.path()});
+}
+
+TEST(Application, OpensTheModelTheCommandLineNamesOrThatIsDroppedAsFileOpenWould) {
+    // A model alone starts on the data folder it lies in, and is shown.
+    Session alone;
+    const std::string ship = alone.dir.write("Data/Art/Models/Ship.alo", shipModel());
+    alone.face.script = [&] { EXPECT_EQ(alone.face.rows.size(), 3u); };
+    alone.run({"kestrin.exe", ship});
+    EXPECT_EQ(alone.face.shownNames, std::vector<std::string>{"Ship.alo"});
+    EXPECT_EQ(alone.face.folderPrompts, 0);
+
+    // After the folder: an archive's entry, named with slashes; the whole archive, through the picker.
+    Session s;
+    MegWriter meg;
+    meg.add("DATA\\ART\\MODELS\\SHIP.ALO", shipModel());
+    meg.add("DATA\\ART\\MODELS\\BROKEN.ALO", "\x01");
+    const std::string archive = s.dir.write("Models.MEG", meg.build());
+    s.face.pick = "DATA\\ART\\MODELS\\SHIP.ALO";
+    s.face.script = [&] {
+        EXPECT_EQ(s.face.shownNames, std::vector<std::string>{"Models.MEG:data\\art\\models\\ship.alo"});
+        EXPECT_TRUE(s.face.offered.empty());
+        s.app.openFile(archive);
+        EXPECT_EQ(s.face.offered.size(), 2u);
+        EXPECT_EQ(s.face.shownNames.back(), "Models.MEG:DATA\\ART\\MODELS\\SHIP.ALO");
+        // No such entry, an entry that is no model, a missing file: the box, and the model stays.
+        for (const std::string& file :
+             {archive + ":DATA/ART/MODELS/NONE.ALO", archive + ":DATA/ART/MODELS/BROKEN.ALO",
+              s.dir.path() + "/gone.alo"}) {
+            s.app.openFile(file);
+        }
+        EXPECT_EQ(s.face.errors, std::vector<std::string>(3, Application::kCannotOpenModel));
+        EXPECT_EQ(s.face.shownNames.size(), 2u);
+    };
+    s.run({"kestrin.exe", s.dir.path(), archive + ":data/art/models/ship.alo"});
+    EXPECT_EQ(s.fake.liveObjects(), 0);
+}
+
+TEST(Application, FFramesTheDrawnMeshesOrAllOfThemAndHomeBringsTheStartingViewBack) {
+    Session s;
+    s.face.filePath = s.dir.write("apart.alo", shipModel({1000, -1000, 2000}));
+    s.face.script = [&] {
+        Engine& engine = *s.app.getEngine();
+        s.app.frameModel(); // nothing shown yet
+        EXPECT_EQ(engine.getCamera().eye, Camera().eye);
+        s.app.openModel();
+        // Nothing drawn: the whole model.
+        s.app.frameModel();
+        const Camera whole = engine.getCamera();
+        EXPECT_NEAR(whole.target.x, 500.5f, 1.0f);
+        // The first mesh alone: much nearer, in front of it.
+        s.face.selection = {true, false, false};
+        s.app.selectionChanged();
+        s.app.frameModel();
+        const Camera first = engine.getCamera();
+        EXPECT_NEAR(first.target.x, 1000.5f, 1.0f);
+        const d3d::D3DXVECTOR3 near = first.eye - first.target, far = whole.eye - whole.target;
+        EXPECT_LT(d3d::D3DXVec3Length(&near) * 100, d3d::D3DXVec3Length(&far));
+        // Neither key moves the camera during a drag.
+        s.app.buttonDown(false, 10, 10);
+        s.app.resetView();
+        EXPECT_EQ(engine.getCamera().eye, first.eye);
+        s.app.buttonUp();
+        s.app.resetView();
+        EXPECT_EQ(engine.getCamera().eye, Camera().eye);
+        EXPECT_EQ(engine.getCamera().target, Camera().target);
+        EXPECT_EQ(s.face.paints, "LLNLL");
     };
     s.run({"kestrin.exe", s.dir.path()});
 }

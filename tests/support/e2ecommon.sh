@@ -13,11 +13,12 @@
 #   read_selection COUNT, click_row N, open_file PATH, expect_box TITLE TEXT, dismiss TITLE,
 #   expect_picker ROWS..., picker_double_click N, area_rect (AREA: left top right bottom on the
 #   screen), area_has_keyboard, shoot NAME, press BUTTON X Y, release BUTTON, close_window,
-#   boxes_were BOXES...
+#   boxes_were BOXES..., drop_target (the X window a file is dropped on)
 # Settings come from the environment (the suite's CMakeLists.txt sets them): KESTRIN_E2E_EXE (the
 # program), KESTRIN_E2E_DEMODATA (kestrin-demodata), KESTRIN_E2E_ARCHIVE (kestrin-e2e-archive, which
-# writes an archive of given entries), KESTRIN_E2E_WORK (a folder of the build tree: per flow, the
-# logs and pictures of its last run), and E2E_SLOWER (a whole number that stretches every deadline).
+# writes an archive of given entries), KESTRIN_E2E_DROP (kestrin-e2e-drop, which drops a file on a
+# window as a file manager does), KESTRIN_E2E_WORK (a folder of the build tree: per flow, the logs
+# and pictures of its last run), and E2E_SLOWER (a whole number that stretches every deadline).
 
 E2E_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 ODDITIES_ROWS=("<unnamed>" NoMaterial NoGeometry)
@@ -41,7 +42,7 @@ e2e_main() {
         command -v "$name" >/dev/null 2>&1 || missing+=("$name")
     done
     [ ${#missing[@]} -eq 0 ] || { echo "e2e: skipped, missing ${missing[*]} (scripts/install-deps installs them)" >&2 && exit 77; }
-    for name in KESTRIN_E2E_EXE KESTRIN_E2E_DEMODATA KESTRIN_E2E_ARCHIVE KESTRIN_E2E_WORK "${E2E_SETTINGS[@]}"; do
+    for name in KESTRIN_E2E_EXE KESTRIN_E2E_DEMODATA KESTRIN_E2E_ARCHIVE KESTRIN_E2E_DROP KESTRIN_E2E_WORK "${E2E_SETTINGS[@]}"; do
         [ -n "${!name:-}" ] || { echo "e2e: $name is not set" >&2 && exit 1; }
     done
     WORK=$KESTRIN_E2E_WORK
@@ -344,6 +345,19 @@ placed_like() {
 
 placed_as_at_start() { steady "$1" && placed_like "$START_PICTURE" "$1"; }
 
+# fills_height FILE: steady, and the lit part spans at least 80% of the picture's height.
+fills_height() {
+    steady "$1" && awk -v b="$(lit_box "$1")" 'BEGIN { exit !(split(b, q, " ") >= 6 && q[2] >= 0.8 * q[6]) }'
+}
+
+# drop_file PATH: drops the file on the middle of the drawing area, as a file manager would.
+drop_file() {
+    area_rect
+    say "drop $1"
+    "$KESTRIN_E2E_DROP" "$(drop_target)" $(((AREA[0] + AREA[2]) / 2)) $(((AREA[1] + AREA[3]) / 2)) "$1" ||
+        fail "the window did not take the drop of $1"
+}
+
 # ---------------------------------------------------------------------------------------------
 # The flows both programs go through alike
 
@@ -551,4 +565,66 @@ flow_file_exit_and_closing_the_window_end_the_program() {
     start_on_demo
     close_window
     expect_exit_code 0
+}
+
+# The command line names a model: alone, it opens over the data folder it lies in; after the
+# folder, an archive's entry opens at once and an archive brings up "Select a file". A file
+# dropped on the window opens as File > Open opens it; one that is gone is reported.
+flow_models_open_from_the_command_line_and_by_drops() {
+    start_kestrin "$(model Demo_Ship.alo)"
+    wait_main_window
+    wait_until 10 "the ship's meshes" rows_are "${SHIP_ROWS[@]}"
+    select_rows 5 "$(ones 5)"
+    wait_picture 20 "the ship drawn with the effects of the folder it lies in" ship drawn
+    drop_file "$DEMO/Data/Art/Models/Demo_Oddities.alo"
+    wait_until 10 "the dropped model's meshes" rows_are "${ODDITIES_ROWS[@]}"
+    drop_file "$DEMO/Data/Art.meg"
+    expect_picker "${PICKER_ROWS[@]}"
+    keys Home Return
+    picked Globe
+    exit_by_menu
+
+    local meg
+    meg=$(path_of "$DEMO/Data/Art.meg")
+    start_kestrin "$(path_of "$DEMO")" "$meg:DATA/ART/MODELS/DEMO_PLANET.ALO"
+    wait_main_window
+    wait_until 10 "the planet's mesh" rows_are Globe
+    exit_by_menu
+    start_kestrin "$(path_of "$DEMO")" "$meg"
+    expect_picker "${PICKER_ROWS[@]}"
+    picker_double_click 1
+    wait_no_window "Select a file"
+    wait_main_window
+    wait_until 10 "the ship's meshes" rows_are "${SHIP_ROWS[@]}"
+    exit_by_menu
+    start_kestrin "$(path_of "$DEMO")" "$(path_of "$FLOW_DIR/gone.alo")"
+    expect_box Error "$CANNOT_OPEN"
+    dismiss Error
+    wait_main_window
+    check "the mesh list is empty after the box" list_is_empty
+    exit_by_menu "$CANNOT_OPEN"
+}
+
+# F in the drawing area brings the drawn model near enough to fill it, from wherever the camera
+# looks and however far it is; Home brings the starting view back.
+flow_f_frames_the_model_and_home_brings_the_starting_view_back() {
+    start_kestrin "$(path_of "$DEMO")" "$(path_of "$DEMO/Data/Art.meg"):DATA/ART/MODELS/DEMO_PLANET.ALO"
+    wait_main_window
+    wait_until 10 "the planet's mesh" rows_are Globe
+    select_rows 1 1
+    wait_picture 20 "the planet, small from the starting view" start steady
+    local start=$PICTURE
+    area_rect
+    click_at $(((AREA[0] + AREA[2]) / 2)) $(((AREA[1] + AREA[3]) / 2))
+    wait_until 5 "the drawing area to have the keyboard" area_has_keyboard
+    keys f
+    wait_picture 20 "the planet filling the drawing area" framed fills_height
+    local framed=$PICTURE
+    xdotool click 5 click 5
+    wait_picture 20 "the planet further away" farther smaller_than "$framed"
+    keys f
+    wait_picture 20 "the planet framed as before" reframed same_as "$framed"
+    keys Home
+    wait_picture 20 "the starting view again" home same_as "$start"
+    exit_by_menu
 }

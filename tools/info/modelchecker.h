@@ -78,6 +78,8 @@ public:
     // A model that could not be opened: error is the error report.
     static ModelResult unreadable(const std::string& name, const std::string& source,
                                   const std::string& error);
+    // Checks one mesh of a model already read (the one the viewer shows, say).
+    MeshResult checkMesh(const Mesh& mesh);
 
 private:
     struct CachedEffect {
@@ -85,7 +87,6 @@ private:
         std::optional<EffectVerdict> verdict;
     };
 
-    MeshResult checkMesh(const Mesh& mesh);
     const CachedEffect& effect(const std::string& name);
     const Lookup& texture(const std::string& name);
     Lookup checkTexture(const std::string& name);

@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "engine/gl/eglsurface.h"
+#include "engine/modelframing.h"
 #include "main/errorreport.h"
 #include "main/exception.h"
 #include "main/textcase.h"
@@ -11,7 +12,6 @@
 #include "managers/shadermanager.h"
 #include "managers/texturemanager.h"
 #include "model/model.h"
-#include "render/modelframing.h"
 #include "render/pngwriter.h"
 
 #include <algorithm>

@@ -26,7 +26,10 @@ E2E_FLOWS=(loose_model_lists_meshes_and_draws_the_selected_ones mouse_orbits_pan
     archive_entry_is_picked_in_select_a_file file_that_is_no_model_is_reported_and_the_viewer_goes_on
     wrong_data_folder_prompts_and_cancel_ends_quietly data_folder_comes_from_a_wine_prefix
     about_box_from_f1_and_the_help_menu resizing_keeps_the_picture_in_the_middle_unstretched
-    file_exit_and_closing_the_window_end_the_program)
+    file_exit_and_closing_the_window_end_the_program models_open_from_the_command_line_and_by_drops
+    f_frames_the_model_and_home_brings_the_starting_view_back
+    open_dialog_starts_in_the_models_folder_and_the_status_line_tells_what_a_model_lacks
+    select_a_file_narrows_to_what_is_typed)
 E2E_TOOLS=(xclip xprop)
 E2E_SETTINGS=(KESTRIN_E2E_CLOSE)
 
@@ -139,6 +142,8 @@ wait_main_window() {
     say "layout: mesh list ${LIST_WIDTH}px wide, drawing area from $AREA_LEFT,$AREA_TOP in ${WINDOW_W}x$WINDOW_H"
     give_keyboard "$MAIN"
 }
+
+drop_target() { echo "$MAIN"; }
 
 close_window() {
     say "close the main window"
@@ -279,29 +284,35 @@ pixel() { pixels "$1" "1x1+$2+$3" | cut -d' ' -f3-; }
 
 # measure_layout: from a shot of the main window while the drawing area shows nothing (all black):
 # AREA_LEFT and AREA_TOP, where the drawing area starts (below the menu bar, right of the list),
-# LIST_WIDTH, and BASE, the colour of the list's empty part. False until the window is drawn.
+# STATUS_H, the height of the status line under it, LIST_WIDTH, and BASE, the colour of the list's
+# empty part. False until the window is drawn.
 measure_layout() {
-    local file="$FLOW_DIR/layout.png"
+    local file="$FLOW_DIR/layout.png" bottom
     geometry "$MAIN" && shoot_window "$file" || return 1
     WINDOW_W=$GW WINDOW_H=$GH
-    # The drawing area reaches the window's right and bottom edges: its top is where the black
-    # run up the right edge ends, its left where the black run along the bottom edge ends.
-    AREA_TOP=$(pixels "$file" "1x$GH+$((GW - 1))+0" |
-        awk -v n="$GH" '{ black[$2] = ($3 + $4 + $5 == 0) } END { for (y = n - 1; y >= 0 && black[y]; y--); print y + 1 }')
-    AREA_LEFT=$(pixels "$file" "${GW}x1+0+$((GH - 1))" |
+    # The drawing area reaches the window's right edge: up that edge, the status line comes first,
+    # then the black run of the area, whose top is AREA_TOP; along the area's bottom row, its left
+    # is where the black run ends.
+    read -r AREA_TOP bottom < <(pixels "$file" "1x$GH+$((GW - 1))+0" |
+        awk -v n="$GH" '{ black[$2] = ($3 + $4 + $5 == 0) }
+            END { for (y = n - 1; y >= 0 && !black[y]; y--); b = y + 1; for (; y >= 0 && black[y]; y--); print y + 1, b }')
+    STATUS_H=$((GH - ${bottom:-0}))
+    AREA_LEFT=$(pixels "$file" "${GW}x1+0+$((${bottom:-1} - 1))" |
         awk -v n="$GW" '{ black[$1] = ($3 + $4 + $5 == 0) } END { for (x = n - 1; x >= 0 && black[x]; x--); print x + 1 }')
-    # Drawn: a menu bar above, a list at the left, both not black, and the area black.
-    [ "${AREA_TOP:-0}" -gt 5 ] && [ "$AREA_TOP" -lt $((GH / 2)) ] && [ "${AREA_LEFT:-0}" -gt 5 ] &&
-        [ "$AREA_LEFT" -lt $((GW / 2)) ] && [ "$(pixel "$file" $((GW - 1)) 2)" != "0 0 0" ] || return 1
-    BASE=$(pixel "$file" $((AREA_LEFT / 2)) $((GH - 8)))
+    # Drawn: a menu bar above, a status line below and a list at the left, none black, and the
+    # area black.
+    [ "${AREA_TOP:-0}" -gt 5 ] && [ "$AREA_TOP" -lt $((GH / 2)) ] && [ "$STATUS_H" -gt 5 ] &&
+        [ "$STATUS_H" -lt $((GH / 4)) ] && [ "${AREA_LEFT:-0}" -gt 5 ] && [ "$AREA_LEFT" -lt $((GW / 2)) ] &&
+        [ "$(pixel "$file" $((GW - 1)) 2)" != "0 0 0" ] || return 1
+    BASE=$(pixel "$file" $((AREA_LEFT / 2)) $((bottom - 8)))
     LIST_WIDTH=$AREA_LEFT
-    [ "$BASE" != "0 0 0" ] && [ "$(lit_pixels "$file" "$((GW - AREA_LEFT))x$((GH - AREA_TOP))+$AREA_LEFT+$AREA_TOP")" -eq 0 ]
+    [ "$BASE" != "0 0 0" ] && [ "$(lit_pixels "$file" "$((GW - AREA_LEFT))x$((bottom - AREA_TOP))+$AREA_LEFT+$AREA_TOP")" -eq 0 ]
 }
 
 # The mesh list shows no row: nothing but its empty colour inside its frame.
 list_is_empty() {
     local file="$FLOW_DIR/empty-list.png"
-    shoot_window "$file" && [ "$(convert "$file" -crop "$((LIST_WIDTH - 8))x$((WINDOW_H - AREA_TOP - 8))+4+$((AREA_TOP + 4))" \
+    shoot_window "$file" && [ "$(convert "$file" -crop "$((LIST_WIDTH - 8))x$((WINDOW_H - AREA_TOP - STATUS_H - 8))+4+$((AREA_TOP + 4))" \
         +repage -fuzz 3% -fill white -opaque "rgb(${BASE// /,})" -negate -colorspace gray -threshold 3% \
         -format '%[fx:round(mean*w*h)]' info: 2>/dev/null)" = 0 ]
 }
@@ -326,7 +337,7 @@ highlight_runs() {
 }
 
 # list_runs FILE: highlight_runs down the mesh list near its right edge, from the list's top.
-list_runs() { highlight_runs "$1" "1x$((WINDOW_H - AREA_TOP))+$((LIST_WIDTH - 12))+$AREA_TOP"; }
+list_runs() { highlight_runs "$1" "1x$((WINDOW_H - AREA_TOP - STATUS_H))+$((LIST_WIDTH - 12))+$AREA_TOP"; }
 
 # measure_rows: ROW_TOP and ROW_HEIGHT from the first highlighted run down the list: the first row,
 # selected. False while it is not drawn so.
@@ -382,13 +393,13 @@ area_has_keyboard() { has_keyboard "$MAIN"; }
 
 area_rect() {
     geometry "$MAIN"
-    AREA=($((GX + AREA_LEFT)) $((GY + AREA_TOP)) $((GX + GW)) $((GY + GH)))
+    AREA=($((GX + AREA_LEFT)) $((GY + AREA_TOP)) $((GX + GW)) $((GY + GH - STATUS_H)))
 }
 
 shoot() {
-    geometry "$MAIN" && [ "$GW" -gt "$AREA_LEFT" ] && [ "$GH" -gt "$AREA_TOP" ] || return 1
+    geometry "$MAIN" && [ "$GW" -gt "$AREA_LEFT" ] && [ "$GH" -gt $((AREA_TOP + STATUS_H)) ] || return 1
     WINDOW_W=$GW WINDOW_H=$GH
-    import -window "$MAIN" -crop "$((GW - AREA_LEFT))x$((GH - AREA_TOP))+$AREA_LEFT+$AREA_TOP" +repage \
+    import -window "$MAIN" -crop "$((GW - AREA_LEFT))x$((GH - AREA_TOP - STATUS_H))+$AREA_LEFT+$AREA_TOP" +repage \
         "$FLOW_DIR/$1.png" 2>/dev/null
 }
 
@@ -535,5 +546,98 @@ flow_resizing_keeps_the_picture_in_the_middle_unstretched() {
     wait_until 10 "the selection after all that" selection_is 5 "$(ones 5)"
     exit_by_menu
 }
+
+
+# status_reads TEXT: the status line under the drawing area, copied from it, reads TEXT. The mesh
+# list, before it in the keyboard's order, has the keys again after.
+status_reads() {
+    geometry "$MAIN" || return 1
+    xdotool mousemove $((GX + 40)) $((GY + GH - STATUS_H / 2)) click 1
+    COPY_SECONDS=2 copy ctrl+a ctrl+c
+    local copied=$?
+    keys shift+Tab
+    [ $copied = 0 ] && [ "$CLIP" = "$1" ]
+}
+
+expect_status() { wait_until 10 "the status line to read \"$1\" (it read \"${CLIP:-}\")" status_reads "$1"; }
+
+# The open dialog first shows the data folder's models, then the folder last chosen in it: a bare
+# name opens from there. The status line names the shown model, counts its meshes and triangles
+# and what of its effects and textures the data folder lacks: none in the demo folder; in a folder
+# of the models and loose textures alone, which a model given alone starts on, the effects and the
+# textures that only the archives hold.
+flow_open_dialog_starts_in_the_models_folder_and_the_status_line_tells_what_a_model_lacks() {
+    start_on_demo
+    open_file Demo_Ship.alo
+    wait_until 10 "the ship's meshes" rows_are "${SHIP_ROWS[@]}"
+    expect_status "Demo_Ship.alo: 5 meshes, 60 triangles; effects missing: 0 of 5, textures missing: 0 of 3"
+    open_file "$DEMO/Data/Patch.meg"
+    expect_picker 'DATA\ART\MODELS\DEMO_ODDITIES.ALO'
+    keys Return
+    picked "${ODDITIES_ROWS[@]}"
+    expect_status 'Patch.meg:DATA\ART\MODELS\DEMO_ODDITIES.ALO: 3 meshes, 24 triangles; effects missing: 0 of 2, textures missing: 0 of 1'
+    open_file Art.meg
+    expect_picker "${PICKER_ROWS[@]}"
+    keys Escape
+    exit_by_menu
+
+    local bare="$FLOW_DIR/bare"
+    mkdir -p "$bare/Data/Art"
+    cp -r "$DEMO/Data/Art/Models" "$DEMO/Data/Art/Textures" "$bare/Data/Art/"
+    printf '<?xml version="1.0"?>\n<Mega_Files>\n</Mega_Files>\n' >"$bare/Data/MegaFiles.xml"
+    start_kestrin "$bare/Data/Art/Models/Demo_Ship.alo"
+    wait_main_window
+    wait_until 10 "the ship's meshes" rows_are "${SHIP_ROWS[@]}"
+    expect_status "Demo_Ship.alo: 5 meshes, 60 triangles; effects missing: 5 of 5, textures missing: 2 of 3"
+    exit_by_menu
+}
+
+# picker_list: the list of "Select a file", not its filter box, takes the keys.
+picker_list() {
+    give_keyboard "$PICKER"
+    keys Tab
+}
+
+# "Select a file" narrows its list to the entries that contain what is typed, in any case, in the
+# list or in the filter box above it; Return there picks the one entry left, or the selected one.
+flow_select_a_file_narrows_to_what_is_typed() {
+    local models="$DEMO/Data/Art/Models" units="$FLOW_DIR/Units.meg"
+    "$KESTRIN_E2E_ARCHIVE" "$units" 'DATA\ART\MODELS\EV_STAR_DESTROYER.ALO' "$models/Demo_Ship.alo" \
+        'DATA\ART\MODELS\RV_STARBASE.ALO' "$models/Demo_Ship.alo" 'DATA\ART\MODELS\EV_TIE.ALO' "$models/Demo_Oddities.alo" \
+        'DATA\ART\MODELS\PLANET_KUAT.ALO' "$models/Demo_Oddities.alo" || fail "no archive written"
+    local all=('DATA\ART\MODELS\EV_STAR_DESTROYER.ALO' 'DATA\ART\MODELS\EV_TIE.ALO' 'DATA\ART\MODELS\PLANET_KUAT.ALO'
+        'DATA\ART\MODELS\RV_STARBASE.ALO')
+    start_on_demo
+    open_file "$units"
+    expect_picker "${all[@]}"
+    xdotool type --delay 20 Star
+    shoot_picker filtered
+    picker_list
+    wait_until 10 "the entries with \"star\"" rows_are 'DATA\ART\MODELS\EV_STAR_DESTROYER.ALO' 'DATA\ART\MODELS\RV_STARBASE.ALO'
+    xdotool type --delay 20 BASE
+    keys Return
+    picked "${SHIP_ROWS[@]}"
+
+    open_file "$units"
+    expect_picker "${all[@]}"
+    xdotool type --delay 20 ev_
+    keys Down Down Return
+    picked "${ODDITIES_ROWS[@]}"
+
+    # Nothing left: Return picks nothing; emptied, the box gives every entry back.
+    open_file "$units"
+    expect_picker "${all[@]}"
+    xdotool type --delay 20 xyz
+    keys Return
+    find_window "Select a file" DIALOG || fail "Return with no entry left closed the picker"
+    keys ctrl+a BackSpace
+    picker_list
+    wait_until 10 "every entry again" rows_are "${all[@]}"
+    keys Escape
+    wait_no_window "Select a file"
+    exit_by_menu
+}
+
+shoot_picker() { import -window "$PICKER" "$FLOW_DIR/picker-$1.png" 2>/dev/null; }
 
 e2e_main "$@"

@@ -18,7 +18,8 @@ E2E_FLOWS=(loose_model_lists_meshes_and_draws_the_selected_ones mouse_orbits_pan
     archive_entry_is_picked_in_select_a_file broken_model_is_reported_and_the_viewer_goes_on
     wrong_data_folder_prompts_and_cancel_ends_quietly
     data_folder_comes_from_the_registry_then_program_files about_box_from_f1_and_the_help_menu
-    resizing_and_minimising_keep_the_picture file_exit_and_the_close_box_end_the_program)
+    resizing_and_minimising_keep_the_picture file_exit_and_the_close_box_end_the_program
+    models_open_from_the_command_line_and_by_drops f_frames_the_model_and_home_brings_the_starting_view_back)
 E2E_TOOLS=(wine wineserver mkfifo)
 E2E_SETTINGS=(KESTRIN_E2E_PROBE KESTRIN_E2E_WINE_RUN)
 E2E_LOCK=prefix
@@ -327,6 +328,9 @@ release() {
 }
 
 area_has_keyboard() { focus_is "$MAIN" "$RENDER"; }
+
+# The X window of the main window, which Wine makes take drops (XDND) as WM_DROPFILES.
+drop_target() { xdotool search --onlyvisible --name '^Kestrin$' 2>/dev/null | head -n 1; }
 
 area_rect() {
     geometry "$RENDER" || fail "no geometry of the render window"

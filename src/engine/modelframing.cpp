@@ -1,4 +1,4 @@
-#include "render/modelframing.h"
+#include "engine/modelframing.h"
 
 #include "model/alochunks.h"
 #include "model/mesh.h"

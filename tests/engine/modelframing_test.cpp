@@ -1,5 +1,5 @@
+#include "engine/modelframing.h"
 #include "model/model.h"
-#include "render/modelframing.h"
 #include "support/memoryfile.h"
 #include "writers/alowriter.h"
 

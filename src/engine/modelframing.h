@@ -7,7 +7,8 @@
 
 class Model;
 
-// Frames a model for a picture: the camera that sees the drawn meshes whole.
+// Frames a model: the camera that sees the drawn meshes whole (the viewer's F key,
+// kestrin-render's --fit).
 class ModelFraming {
 public:
     // from turned to look at the centre of the bounding sphere of meshes' vertex positions
