@@ -1,0 +1,43 @@
+#include "render/offscreenview.h"
+
+// Our graphics interface first: the real headers define some of its names as macros.
+#include "engine/d3d/d3d9native.h"
+#include "engine/engine.h"
+#include "render/framecapture.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+struct OffscreenView::Platform {
+    HWND window = nullptr;
+    std::unique_ptr<FrameCapture> capture; // made at the first frame, on the engine's device
+};
+
+OffscreenView::OffscreenView(int width, int height) : m_platform(std::make_unique<Platform>()) {
+    // A top-level pop-up, whose client area is the whole window; it is never shown.
+    m_platform->window =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+    if (m_platform->window == nullptr) {
+        throw std::runtime_error("Windows gave no window to draw in");
+    }
+}
+
+OffscreenView::~OffscreenView() {
+    m_platform->capture.reset();
+    DestroyWindow(m_platform->window);
+}
+
+d3d::HWND OffscreenView::window() const {
+    return m_platform->window;
+}
+
+std::vector<std::uint8_t> OffscreenView::draw(Engine& engine) {
+    if (!m_platform->capture) {
+        m_platform->capture = std::make_unique<FrameCapture>(d3d::nativeDevice(engine.getDevice()));
+    }
+    if (!engine.render()) {
+        throw std::runtime_error("the Direct3D device was lost");
+    }
+    return m_platform->capture->read();
+}
