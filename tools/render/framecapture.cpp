@@ -1,18 +1,16 @@
 #include "render/framecapture.h"
 
+#include "main/d3dexception.h"
+
 #include <windows.h>
 
 #include <d3d9.h>
 
-#include <stdexcept>
-#include <string>
-
 namespace {
 
-void check(HRESULT hr, const char* step) {
+void check(HRESULT hr, int line) {
     if (FAILED(hr)) {
-        throw std::runtime_error(std::string("Direct3D could not ") + step + " (error " + std::to_string(hr) +
-                                 ")");
+        throw D3DException(__FILE__, line, hr);
     }
 }
 
@@ -21,20 +19,20 @@ void check(HRESULT hr, const char* step) {
 FrameCapture::FrameCapture(IDirect3DDevice9* device) : m_device(device) {
     try {
         D3DSURFACE_DESC back{};
-        check(device->GetRenderTarget(0, &m_saved[0]), "give its render target");
-        check(device->GetDepthStencilSurface(&m_saved[1]), "give its depth buffer");
+        check(device->GetRenderTarget(0, &m_saved[0]), __LINE__);
+        check(device->GetDepthStencilSurface(&m_saved[1]), __LINE__);
         m_saved[0]->GetDesc(&back);
         m_width = back.Width;
         m_height = back.Height;
         check(device->CreateRenderTarget(back.Width, back.Height, back.Format, D3DMULTISAMPLE_NONE, 0, FALSE,
                                          &m_ours[0], nullptr),
-              "make a render target");
+              __LINE__);
         check(device->CreateDepthStencilSurface(back.Width, back.Height, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0,
                                                 FALSE, &m_ours[1], nullptr),
-              "make a depth buffer");
+              __LINE__);
         check(device->CreateOffscreenPlainSurface(back.Width, back.Height, back.Format, D3DPOOL_SYSTEMMEM,
                                                   &m_ours[2], nullptr),
-              "make a surface to read frames into");
+              __LINE__);
     } catch (...) {
         for (IDirect3DSurface9* surface : {m_saved[0], m_saved[1], m_ours[0], m_ours[1], m_ours[2]}) {
             if (surface != nullptr) {
@@ -56,9 +54,9 @@ FrameCapture::~FrameCapture() {
 }
 
 std::vector<std::uint8_t> FrameCapture::read() const {
-    check(m_device->GetRenderTargetData(m_ours[0], m_ours[2]), "copy a frame back");
+    check(m_device->GetRenderTargetData(m_ours[0], m_ours[2]), __LINE__);
     D3DLOCKED_RECT locked{};
-    check(m_ours[2]->LockRect(&locked, nullptr, D3DLOCK_READONLY), "lock a frame read back");
+    check(m_ours[2]->LockRect(&locked, nullptr, D3DLOCK_READONLY), __LINE__);
     // The back buffer's format is the display's, X8R8G8B8: a word of 0xXXRRGGBB per pixel.
     std::vector<std::uint8_t> rgba;
     rgba.reserve(std::size_t{m_width} * m_height * 4);

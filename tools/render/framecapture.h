@@ -13,7 +13,7 @@ struct IDirect3DSurface9;
 // D3DPOOL_DEFAULT: a capture must go before the device is reset.
 class FrameCapture {
 public:
-    // Puts the capture's targets in place on device; std::runtime_error when they cannot be made.
+    // Puts the capture's targets in place on device; D3DException when they cannot be made.
     explicit FrameCapture(IDirect3DDevice9* device);
     // Puts the device's own targets back.
     ~FrameCapture();
@@ -23,7 +23,8 @@ public:
     // The size of the frames, in pixels.
     unsigned width() const { return m_width; }
     unsigned height() const { return m_height; }
-    // The last frame drawn, as RGBA bytes (alpha 255), rows from the top.
+    // The last frame drawn, as RGBA bytes (alpha 255), rows from the top; D3DException when it
+    // cannot be copied back.
     std::vector<std::uint8_t> read() const;
 
 private:

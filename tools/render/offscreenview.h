@@ -13,7 +13,8 @@ class Engine;
 // renderer; on Windows a hidden window whose Direct3D 9 device draws into a target of its own.
 class OffscreenView {
 public:
-    // A drawing area of width x height pixels; std::runtime_error when the platform gives none.
+    // A drawing area of width x height pixels; an Exception (on Linux std::runtime_error) when the
+    // platform gives none.
     OffscreenView(int width, int height);
     ~OffscreenView();
     OffscreenView(const OffscreenView&) = delete;
@@ -22,7 +23,7 @@ public:
     // What an Engine is made over, in the place of its window.
     d3d::HWND window() const;
     // Draws one frame with engine (made over window()) and reads it back as RGBA bytes, rows from
-    // the top. std::runtime_error when the frame cannot be drawn or read.
+    // the top; an Exception (on Linux std::runtime_error) when the frame cannot be drawn or read.
     std::vector<std::uint8_t> draw(Engine& engine);
 
 private:

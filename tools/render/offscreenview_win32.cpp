@@ -3,11 +3,10 @@
 // Our graphics interface first: the real headers define some of its names as macros.
 #include "engine/d3d/d3d9native.h"
 #include "engine/engine.h"
+#include "main/d3dexception.h"
 #include "render/framecapture.h"
 
 #include <windows.h>
-
-#include <stdexcept>
 
 struct OffscreenView::Platform {
     HWND window = nullptr;
@@ -19,7 +18,7 @@ OffscreenView::OffscreenView(int width, int height) : m_platform(std::make_uniqu
     m_platform->window =
         CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
     if (m_platform->window == nullptr) {
-        throw std::runtime_error("Windows gave no window to draw in");
+        throw Exception(__FILE__, __LINE__, "Unable to create a window to draw in");
     }
 }
 
@@ -37,7 +36,7 @@ std::vector<std::uint8_t> OffscreenView::draw(Engine& engine) {
         m_platform->capture = std::make_unique<FrameCapture>(d3d::nativeDevice(engine.getDevice()));
     }
     if (!engine.render()) {
-        throw std::runtime_error("the Direct3D device was lost");
+        throw D3DException(__FILE__, __LINE__, d3d::D3DERR_DEVICELOST);
     }
     return m_platform->capture->read();
 }
