@@ -5,8 +5,9 @@
 #
 #   infoleakcheck.sh KESTRIN-INFO KESTRIN-FUZZ-SEEDS KESTRIN-DEMODATA WORKFOLDER
 #
-# The files are the fuzz seeds, every data folder seed, the demo data, and each archive and model
-# among them cut short at eight places, so that the error paths are walked as well as the good ones.
+# The files are the fuzz seeds, every data folder seed, the demo data, and each archive, model and
+# effect among them cut short at eight places, so that the error paths are walked as well as the
+# good ones.
 set -uo pipefail
 info="$1"
 seeds="$2"
@@ -22,6 +23,10 @@ mkdir -p "$work/cut"
 
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=0"
 export LSAN_OPTIONS="exitcode=23"
+# Mesa's drivers, loaded for the native renderer's verdict in "effect", keep allocations that
+# LeakSanitizer reports from their unloaded library. With no EGL vendor that verdict is skipped
+# (as on a machine without OpenGL); the rest of "effect" runs as always.
+export __EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 runs=0
@@ -53,18 +58,25 @@ variants() {
 
 mapfile -t archives < <(find "$work/seeds/mega" "$work/demo" "$work/folders" -type f -iname '*.meg' | sort)
 mapfile -t models < <(find "$work/seeds/model" "$work/demo" -type f -iname '*.alo' | sort)
+mapfile -t effects < <(find "$work/seeds/effect" -type f | sort)
 for archive in "${archives[@]}"; do
     while read -r file; do
         check archive "$file"
         check find "$file" 'data\art\models\ship.alo'
         check model "$file" 'Data\Art\Models\Ship.alo'
         check model "$file" 'Data\Art\Models\Demo_Planet.alo'
+        check effect "$file" 'DATA\ART\SHADERS\MeshGloss.FXO'
     done < <(variants "$archive")
 done
 for model in "${models[@]}"; do
     while read -r file; do
         check model "$file"
     done < <(variants "$model")
+done
+for effect in "${effects[@]}"; do
+    while read -r file; do
+        check effect "$file"
+    done < <(variants "$effect")
 done
 for folder in "$work/demo" "$work/folders"/*; do
     for path in 'Data\Art\Loose.txt' 'Data\Art\Models\X.alo' 'Data\Art\Textures\Overridden.txt' 'Missing.txt'; do

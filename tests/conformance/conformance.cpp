@@ -3,12 +3,12 @@
 //   kestrin-conformance data FOLDER             writes the data folder of the Windows tests (their
 //                                               effects need MojoShader, which only the host has)
 //   kestrin-conformance compare FOLDER FRAMES   draws every scene with the native renderer and
-//                                               compares it with FRAMES/NAME.ppm, which the Windows
+//                                               compares it with FRAMES/NAME.png, which the Windows
 //                                               tests drew on the real Direct3D 9 under Wine
 //
-// A scene agrees when something is drawn and at least 99% of its pixels are within 8/255 of the
-// reference in every channel. Beside each reference go NAME-native.png and NAME-difference.png
-// (eight times the differences) for a person to look at. Exit status 0 when every scene agrees.
+// A scene agrees when something is drawn and the pictures agree as kestrin-render's do
+// (PictureComparison). Beside each reference go NAME-native.png and NAME-difference.png (eight
+// times the differences) for a person to look at. Exit status 0 when every scene agrees.
 
 #include "conformance.h"
 #include "demodata/demodata.h"
@@ -17,6 +17,8 @@
 #include "main/exception.h"
 #include "managers/shadermanager.h"
 #include "managers/texturemanager.h"
+#include "render/picturecomparison.h"
+#include "render/pngreader.h"
 #include "render/pngwriter.h"
 #include "writers/alowriter.h"
 #include "writers/ddswriter.h"
@@ -152,9 +154,6 @@ int main(int argc, char** argv) {
             return 0;
         }
         const std::string frames = std::string(argv[3]) + "/";
-        const std::string header =
-            "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
-        const std::size_t pixels = std::size_t{kWidth} * kHeight;
         EglSurface surface(kWidth, kHeight);
         FileManager files(std::string(argv[2]) + "/");
         TextureManager textures(&files, "Data\\Art\\Textures\\");
@@ -165,36 +164,23 @@ int main(int argc, char** argv) {
             stage(scene, engine, files, models);
             engine.render();
             const std::vector<std::uint8_t> native = surface.readPixels();
-            std::ifstream in(frames + scene.name + ".ppm", std::ios::binary);
-            const std::string ppm((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (ppm.size() != header.size() + pixels * 3 || ppm.compare(0, header.size(), header) != 0) {
-                throw std::runtime_error("no reference frame " + frames + scene.name + ".ppm of this size");
-            }
-            std::size_t within = 0;
-            std::size_t lit = 0;
-            int largest = 0;
-            std::vector<std::uint8_t> difference(pixels * 4, 255);
-            for (std::size_t i = 0; i < pixels; ++i) {
-                int worst = 0;
-                lit += ppm.compare(header.size() + i * 3, 3, "\0\0\0", 3) != 0 ? 1 : 0;
-                for (std::size_t c = 0; c < 3; ++c) {
-                    const int d = std::abs(native[i * 4 + c] -
-                                           static_cast<unsigned char>(ppm[header.size() + i * 3 + c]));
-                    worst = std::max(worst, d);
-                    difference[i * 4 + c] = static_cast<std::uint8_t>(std::min(255, d * 8));
-                }
-                largest = std::max(largest, worst);
-                within += worst <= 8 ? 1 : 0;
-            }
-            const double share = static_cast<double>(within) / static_cast<double>(pixels);
-            const bool agrees = share >= 0.99 && lit > 0;
-            std::printf("%-16s %7.3f%% within 8/255, largest difference %3d, %6zu pixels lit: %s\n",
-                        scene.name.c_str(), share * 100, largest, lit,
-                        agrees ? "agrees" : (lit == 0 ? "NOTHING DRAWN" : "DIFFERS"));
-            failures += agrees ? 0 : 1;
+            int width = 0;
+            int height = 0;
+            std::vector<std::uint8_t> reference;
             std::string error;
+            if (!PngReader::read(frames + scene.name + ".png", width, height, reference, error) ||
+                width != kWidth || height != kHeight) {
+                throw std::runtime_error("no reference frame " + frames + scene.name + ".png of this size");
+            }
+            const PictureComparison comparison(reference, native);
+            const bool agrees = comparison.agrees() && comparison.lit() > 0;
+            std::printf("%-16s %7.3f%% within 8/255, largest difference %3d, %6zu pixels lit: %s\n",
+                        scene.name.c_str(), comparison.share() * 100, comparison.largest(), comparison.lit(),
+                        agrees ? "agrees" : (comparison.lit() == 0 ? "NOTHING DRAWN" : "DIFFERS"));
+            failures += agrees ? 0 : 1;
             PngWriter::write(frames + scene.name + "-native.png", kWidth, kHeight, native, error);
-            PngWriter::write(frames + scene.name + "-difference.png", kWidth, kHeight, difference, error);
+            PngWriter::write(frames + scene.name + "-difference.png", kWidth, kHeight,
+                             comparison.difference(), error);
         }
         engine.clearMeshes();
     } catch (const Exception& e) {

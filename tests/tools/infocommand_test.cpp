@@ -2,6 +2,7 @@
 #include "info/jsonwriter.h"
 #include "support/tempdir.h"
 #include "writers/alowriter.h"
+#include "writers/effectwriter.h"
 #include "writers/megwriter.h"
 
 #include <gtest/gtest.h>
@@ -75,4 +76,60 @@ TEST(InfoCommand, DescribesModelsLooseOrInAnArchiveAndReportsErrorsWithStatusOne
     EXPECT_EQ(bad.err.rfind("Caught exception from managers/megafile.cpp:", 0), 0u);
     EXPECT_NE(bad.err.find("\n\nBad or corrupted file:\n" + path + "\n"), std::string::npos);
     EXPECT_EQ(run({"model", "a", "b", "c"}).status, 2);
+}
+
+// An effect with each place a value or a shader comes from: annotations, a sampler naming its
+// texture, a shader variable, shaders in a pass (vs_1_1 with def and dcl, which are not counted),
+// an expression, and a technique whose pixel shader the native renderer refuses.
+TEST(InfoCommand, DescribesEffectsStatesShadersAndTheNativeVerdictAndReportsBrokenOnes) {
+    using W = EffectWriter;
+    using A = W::Annotation;
+    W w;
+    W::Parameter colour{
+        "Colour", W::Type::Float4, "DIFFUSE", {}, {}, {}, {{"UIName", A::Kind::String, 0, 0, "Tint"}}};
+    w.addParameter(colour);
+    w.addParameter({"Base", W::Type::Texture, "", {}, "", {}, {}});
+    w.addParameter({"BaseSampler", W::Type::Sampler, "", {}, "Base", {}, {}});
+    w.addParameter(
+        {"PS", W::Type::PixelShader, "", {}, "", {}, {}, {"ps_2_0\nmov oC0, c0\n", {{"Colour", 0}}}});
+    const W::Shader vs{"vs_1_1\ndef c9, 0, 1, 0, 1\ndcl_position v0\nmov oPos, v0\nmov oD0, c9\n", {}};
+    W::State lit{"LightDiffuse", 0, 0, {}, {}, {{{"Colour", 0, false}}, {}, {}}};
+    lit.expression.instructions = {{ExpressionAssembler::Op::Mov,
+                                    4,
+                                    false,
+                                    {{ExpressionAssembler::Table::Input, 0, 0}},
+                                    {ExpressionAssembler::Table::Output, 0, 0}}};
+    W::Pass named{"P0",
+                  {{"CullMode", 3}, {"PixelShader", 0, 0, {}, "PS"}, lit},
+                  vs,
+                  {},
+                  {{"Weight", A::Kind::Float, 0, 0.5f, ""}}};
+    w.addTechnique({"Named", {named}, {}});
+    w.addTechnique({"Refused", {{"P0", {}, vs, {"ps_1_1\nrcp r0, c0\n", {{"Colour", 0}}}, {}}}, {}});
+    TempDir dir;
+    const std::string path = dir.write("e.fxo", w.build());
+    const std::string json = run({"effect", path}).out;
+    for (
+        const char* part :
+        {"{\"name\":\"Colour\",\"semantic\":\"DIFFUSE\",\"class\":\"vector\",\"type\":\"float\",\"rows\":1,"
+         "\"columns\":4,\"elements\":0,\"annotations\":[{\"name\":\"UIName\",\"class\":\"object\",\"type\":"
+         "\"string\",\"rows\":0,\"columns\":0,\"elements\":0,\"value\":\"Tint\"}]}",
+         "\"samplers\":[[{\"state\":\"Texture\",\"index\":0,\"parameter\":\"Base\"}]]",
+         "{\"name\":\"Named\",\"annotations\":[],\"native\":{\"drawable\":true},\"passes\":[{\"name\":\"P0\","
+         "\"annotations\":[{\"name\":\"Weight\",\"class\":\"scalar\",\"type\":\"float\",\"rows\":1,"
+         "\"columns\":1,"
+         "\"elements\":0,\"value\":0.5}],\"states\":[{\"state\":\"D3DRS_CULLMODE\",\"index\":0,\"value\":3},",
+         "\"parameter\":\"PS\",\"shader\":{\"model\":\"ps_2_0\",\"instructions\":1,\"lives\":\"variable\"}}",
+         "{\"state\":\"LightDiffuse\",\"index\":0,\"expression\":{\"reads\":[\"Colour\"]}}",
+         "\"shader\":{\"model\":\"vs_1_1\",\"instructions\":2,\"lives\":\"pass\"}}",
+         "{\"name\":\"Refused\",\"annotations\":[],\"native\":{\"drawable\":false,\"problem\":\"pass 0: "
+         "pixel shader"}) {
+        EXPECT_NE(json.find(part), std::string::npos) << part << "\nnot in\n" << json;
+    }
+    for (const std::string& bytes : {w.build().substr(0, 200), std::string("not an effect")}) {
+        const Result bad = run({"effect", dir.write("bad.fxo", bytes)});
+        EXPECT_EQ(bad.status, 1);
+        EXPECT_EQ(bad.err.rfind("Caught exception from tools/info/effectcommand.cpp:", 0), 0u) << bad.err;
+        EXPECT_NE(bad.err.find("Bad or corrupted file:\n" + dir.path() + "/bad.fxo\n"), std::string::npos);
+    }
 }

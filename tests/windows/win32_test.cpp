@@ -5,6 +5,7 @@
 
 #include "main/ioexception.h"
 #include "managers/physicalfile.h"
+#include "render/pngwriter.h"
 #include "windows/realgraphics.h"
 
 #include <d3dx9.h>
@@ -118,7 +119,7 @@ TEST_F(OnDirect3D, DrawsTheDemoModelsLitAndTexturedOnBlackAndTheSameAfterAReset)
     }
 }
 
-// Draws each scene into KESTRIN_CONFORMANCE_FRAMES\NAME.ppm for the host's kestrin-conformance.
+// Draws each scene into KESTRIN_CONFORMANCE_FRAMES\NAME.png for the host's kestrin-conformance.
 TEST(Conformance, ScenesDrawnOnDirect3DAreWrittenForTheNativeRenderersCheck) {
     const char* folder = std::getenv("KESTRIN_CONFORMANCE_FRAMES");
     if (folder == nullptr) {
@@ -130,12 +131,10 @@ TEST(Conformance, ScenesDrawnOnDirect3DAreWrittenForTheNativeRenderersCheck) {
         conformance::stage(scene, view.engine, view.files, view.models);
         const Frame frame = view.draw();
         EXPECT_GT(frame.lit(), 0u) << scene.name;
-        std::ofstream out(std::string(folder) + "\\" + scene.name + ".ppm", std::ios::binary);
-        out << "P6\n" << frame.width << " " << frame.height << "\n255\n";
-        for (const std::uint32_t c : frame.pixels) {
-            out << static_cast<char>(c >> 16) << static_cast<char>(c >> 8) << static_cast<char>(c);
-        }
-        EXPECT_TRUE(out) << scene.name;
+        std::string error;
+        EXPECT_TRUE(PngWriter::write(std::string(folder) + "\\" + scene.name + ".png", int(frame.width),
+                                     int(frame.height), frame.rgba, error))
+            << error;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "info/infocommand.h"
 
 #include "info/checkcommand.h"
+#include "info/effectcommand.h"
 #include "info/jsonwriter.h"
 #include "main/errorreport.h"
 #include "main/exception.h"
@@ -16,6 +17,8 @@ const char kUsage[] = "usage: kestrin-info archive FILE.MEG\n"
                       "       kestrin-info resolve DATAFOLDER GAMEPATH\n"
                       "       kestrin-info model FILE.ALO\n"
                       "       kestrin-info model FILE.MEG ENTRY\n"
+                      "       kestrin-info effect FILE.FXO\n"
+                      "       kestrin-info effect FILE.MEG ENTRY\n"
                       "       kestrin-info check [--text] DATAFOLDER [MODEL ...]\n"
                       "  MODEL: a model file, a game path or ARCHIVE.MEG:ENTRY; all models when none\n";
 
@@ -134,21 +137,18 @@ void describeModel(const Model& model, std::ostream& out) {
     out << '\n';
 }
 
-// A loose model file, or with an entry name the entry of that archive; false when the archive
-// has no such entry.
-bool showModel(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// The file args[1], or with an entry name args[2] that entry of the archive args[1]; none, with the
+// reason on err, when the archive has no such entry.
+RefPtr<File> openNamed(const std::vector<std::string>& args, std::ostream& err) {
     RefPtr<File> file = makeRef<PhysicalFile>(args[1]);
     if (args.size() == 3) {
         const MegaFile archive(file.get());
         file = archive.find(args[2]);
         if (!file) {
             err << "kestrin-info: " << args[1] << " holds no entry " << args[2] << "\n";
-            return false;
         }
     }
-    const Model model(*file);
-    describeModel(model, out);
-    return true;
+    return file;
 }
 
 } // namespace
@@ -169,9 +169,16 @@ int runInfoCommand(const std::vector<std::string>& args, std::ostream& out, std:
             findEntry(args[1], args[2], out);
         } else if (args.size() == 3 && args[0] == "resolve") {
             resolvePath(args[1], args[2], out);
-        } else if ((args.size() == 2 || args.size() == 3) && args[0] == "model") {
-            if (!showModel(args, out, err)) {
+        } else if ((args.size() == 2 || args.size() == 3) && (args[0] == "model" || args[0] == "effect")) {
+            const RefPtr<File> file = openNamed(args, err);
+            if (!file) {
                 return 1;
+            }
+            if (args[0] == "model") {
+                describeModel(Model(*file), out);
+            } else {
+                EffectCommand::describe(args.size() == 3 ? args[1] + ":" + args[2] : args[1],
+                                        file->readBytes(file->size()), out, err);
             }
         } else {
             err << kUsage;

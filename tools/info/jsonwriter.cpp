@@ -49,6 +49,12 @@ JsonWriter& JsonWriter::value(std::uint64_t number) {
     return *this;
 }
 
+JsonWriter& JsonWriter::value(std::int64_t number) {
+    separate();
+    m_out << number;
+    return *this;
+}
+
 JsonWriter& JsonWriter::value(bool flag) {
     separate();
     m_out << (flag ? "true" : "false");

@@ -19,6 +19,7 @@ public:
     JsonWriter& value(const std::string& text);
     JsonWriter& value(const char* text) { return value(std::string(text)); }
     JsonWriter& value(std::uint64_t number);
+    JsonWriter& value(std::int64_t number);
     // Nine significant digits, enough for a 32-bit float to read back exactly; null when not finite.
     JsonWriter& value(float number);
     JsonWriter& value(bool flag);

@@ -14,14 +14,8 @@ namespace {
 
 // A parameter's type as an effect's source spells it: "float4", "float4x4", "texture2D", "int[3]".
 std::string typeName(const D3DXPARAMETER_DESC& desc) {
-    static const char* const names[] = {"void",         "bool",          "int",           "float",
-                                        "string",       "texture",       "texture1D",     "texture2D",
-                                        "texture3D",    "textureCUBE",   "sampler",       "sampler1D",
-                                        "sampler2D",    "sampler3D",     "samplerCUBE",   "pixelshader",
-                                        "vertexshader", "pixelfragment", "vertexfragment"};
-    std::string text = static_cast<unsigned>(desc.Type) < sizeof(names) / sizeof(names[0])
-                           ? names[desc.Type]
-                           : "type " + std::to_string(static_cast<unsigned>(desc.Type));
+    const char* name = EffectFile::typeName(static_cast<std::uint32_t>(desc.Type));
+    std::string text = name != nullptr ? name : "type " + std::to_string(static_cast<unsigned>(desc.Type));
     if (desc.Class == D3DXPC_STRUCT) {
         text = "struct";
     } else if (desc.Class == D3DXPC_VECTOR) {
@@ -98,6 +92,9 @@ std::optional<EffectVerdict> NativeEffectCheck::check(const std::vector<unsigned
         if (succeeded(effect->GetParameterDesc(parameter, &desc)) && desc.Name != nullptr) {
             verdict.parameters.emplace(desc.Name, typeName(desc));
         }
+    }
+    for (std::size_t i = 0; i < effect->file().techniques.size(); ++i) {
+        verdict.techniqueProblems.push_back(effect->techniqueProblem(i));
     }
     if (!effect->file().techniques.empty()) {
         verdict.hasTechnique = true;

@@ -1,67 +1,81 @@
 #include "render/pngwriter.h"
 
-#include <png.h>
+#include <zlib.h>
 
 #include <cerrno>
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-void onPngError(png_structp png, png_const_charp message) {
-    auto* error = static_cast<std::string*>(png_get_error_ptr(png));
-    *error = message;
-    png_longjmp(png, 1);
+void appendWord(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(v >> shift));
+    }
 }
 
-void onPngWarning(png_structp, png_const_charp) {}
+// A chunk: length, type, data, and the CRC of type and data.
+void appendChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data) {
+    appendWord(out, static_cast<std::uint32_t>(data.size()));
+    const std::size_t typeAt = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, out.data() + typeAt, static_cast<uInt>(out.size() - typeAt));
+    appendWord(out, static_cast<std::uint32_t>(crc));
+}
 
 } // namespace
 
 bool PngWriter::write(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgba,
                       std::string& error) {
-    if (width <= 0 || height <= 0 ||
-        rgba.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
+    const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
+    const std::size_t h = height > 0 ? static_cast<std::size_t>(height) : 0;
+    if (w == 0 || h == 0 || rgba.size() != w * h * 4) {
         error = "no picture to write";
         return false;
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    // Every row filtered "up" (each byte less the one above), which suits rendered pictures.
+    const std::size_t stride = w * 3 + 1;
+    std::vector<std::uint8_t> rows(stride * h);
+    for (std::size_t y = 0; y < h; ++y) {
+        std::uint8_t* row = &rows[y * stride];
+        row[0] = 2;
+        for (std::size_t x = 0; x < w; ++x) {
+            for (std::size_t c = 0; c < 3; ++c) {
+                const std::size_t at = (y * w + x) * 4 + c;
+                row[1 + x * 3 + c] = static_cast<std::uint8_t>(rgba[at] - (y > 0 ? rgba[at - w * 4] : 0));
+            }
+        }
+    }
+    uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
+    std::vector<std::uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()), 6) != Z_OK) {
+        error = "zlib could not compress the picture";
+        return false;
+    }
+    packed.resize(packedSize);
+
+    std::vector<std::uint8_t> header;
+    appendWord(header, static_cast<std::uint32_t>(w));
+    appendWord(header, static_cast<std::uint32_t>(h));
+    // 8 bits a channel, colour type 2 (RGB), deflate, adaptive filtering, not interlaced.
+    header.insert(header.end(), {8, 2, 0, 0, 0});
+    std::vector<std::uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    appendChunk(file, "IHDR", header);
+    appendChunk(file, "IDAT", packed);
+    appendChunk(file, "IEND", {});
+
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
         error = std::string("cannot write ") + path + ": " + std::strerror(errno);
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, onPngError, onPngWarning);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
-    bool written = false;
-    if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < height; ++y) {
-            const std::uint8_t* source =
-                rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
-            for (int x = 0; x < width; ++x) {
-                std::memcpy(&row[static_cast<std::size_t>(x) * 3], source + static_cast<std::size_t>(x) * 4,
-                            3);
-            }
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, info);
-        written = true;
-    } else if (info == nullptr) {
-        error = "libpng could not start";
-    }
-    png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0 && written) {
-        error = std::string("cannot write ") + path + ": " + std::strerror(errno);
-        written = false;
-    }
-    if (!written) {
+    const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
+    const int writeErrno = errno;
+    if (std::fclose(out) != 0 || !written) {
+        error = std::string("cannot write ") + path + ": " + std::strerror(written ? errno : writeErrno);
         std::remove(path.c_str());
+        return false;
     }
-    return written;
+    return true;
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// Writes 8-bit RGB PNG files.
+// Writes 8-bit RGB PNG files (compressed with zlib), the same on every platform.
 class PngWriter {
 public:
     // Writes rgba (width x height pixels, rows from the top, alpha dropped) to path; false with

@@ -1,7 +1,6 @@
 #include "render/rendercommand.h"
 
 #include "engine/engine.h"
-#include "engine/gl/eglsurface.h"
 #include "engine/modelframing.h"
 #include "main/errorreport.h"
 #include "main/exception.h"
@@ -12,6 +11,7 @@
 #include "managers/shadermanager.h"
 #include "managers/texturemanager.h"
 #include "model/model.h"
+#include "render/offscreenview.h"
 #include "render/pngwriter.h"
 
 #include <algorithm>
@@ -198,14 +198,14 @@ std::string withTrailingSeparator(std::string folder) {
     return folder;
 }
 
-// Renders models one after another on one context, engine and pair of caches.
+// Renders models one after another on one view, engine and pair of caches.
 class Renderer {
 public:
     Renderer(const std::string& dataFolder, const Options& options)
-        : m_options(options), m_surface(options.width, options.height),
+        : m_options(options), m_view(options.width, options.height),
           m_files(withTrailingSeparator(dataFolder)), m_textures(&m_files, "Data\\Art\\Textures\\"),
           m_shaders(&m_files, "Data\\Art\\Shaders\\"),
-          m_engine(&m_surface, options.width, options.height, m_textures, m_shaders),
+          m_engine(m_view.window(), options.width, options.height, m_textures, m_shaders),
           m_defaultCamera(m_engine.getCamera()) {}
 
     // Draws model and writes the picture to path; std::runtime_error when it cannot be written.
@@ -233,17 +233,17 @@ public:
             camera = Engine::orbit(camera, m_options.orbitX, m_options.orbitY);
         }
         m_engine.setCamera(camera);
-        m_engine.render();
+        const std::vector<std::uint8_t> pixels = m_view.draw(m_engine);
         m_engine.clearMeshes();
         std::string error;
-        if (!PngWriter::write(path, m_surface.width(), m_surface.height(), m_surface.readPixels(), error)) {
+        if (!PngWriter::write(path, m_options.width, m_options.height, pixels, error)) {
             throw std::runtime_error(error);
         }
     }
 
 private:
     const Options& m_options;
-    EglSurface m_surface;
+    OffscreenView m_view;
     FileManager m_files;
     TextureManager m_textures;
     ShaderManager m_shaders;

@@ -349,6 +349,21 @@ int EffectFile::parameterNamed(const std::string& name) const {
     return -1;
 }
 
+const char* EffectFile::typeName(std::uint32_t type) {
+    static const char* const names[] = {"void",         "bool",          "int",           "float",
+                                        "string",       "texture",       "texture1D",     "texture2D",
+                                        "texture3D",    "textureCUBE",   "sampler",       "sampler1D",
+                                        "sampler2D",    "sampler3D",     "samplerCUBE",   "pixelshader",
+                                        "vertexshader", "pixelfragment", "vertexfragment"};
+    return type < sizeof names / sizeof names[0] ? names[type] : nullptr;
+}
+
+const char* EffectFile::className(std::uint32_t klass) {
+    static const char* const names[] = {"scalar",         "vector", "matrix_rows",
+                                        "matrix_columns", "object", "struct"};
+    return klass < sizeof names / sizeof names[0] ? names[klass] : nullptr;
+}
+
 // Layout, little-endian words; pool offsets count from file offset 8:
 //
 //   0        tag 0xFEFF0901

@@ -74,4 +74,8 @@ public:
     static bool read(const std::uint8_t* bytes, std::size_t size, EffectFile& file, std::string& error);
     // The index of the top-level parameter of that name, or -1.
     int parameterNamed(const std::string& name) const;
+    // The names an effect's source gives a type ("float", "texture2D", "sampler2D", "vertexshader")
+    // and D3DX a class ("scalar", "matrix_rows", "object"); none past the known ones.
+    static const char* typeName(std::uint32_t type);
+    static const char* className(std::uint32_t klass);
 };
