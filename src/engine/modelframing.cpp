@@ -37,6 +37,9 @@ Camera ModelFraming::fit(const Model& model, const std::vector<std::size_t>& mes
             continue;
         }
         const Mesh& mesh = model.getMesh(index);
+        if (mesh.getMaterial() == nullptr) {
+            continue; // drawn with nothing, so not seen
+        }
         D3DXMATRIX world;
         model.getMeshTransform(index, &world.m[0][0]);
         const unsigned char* vertices = mesh.getVertices();

@@ -46,6 +46,9 @@ TEST(ModelFraming, SeesEveryDrawnVertexThroughItsWorldMatrixFromTheSameDirection
     writer.addBone(moved);
     writer.addMesh(box({-300, -50, -120}, {300, 50, 120}));
     writer.addMesh(box({-9000, 0, 0}, {-8000, 10, 10}));
+    AloMesh bare = box({5000, 5000, 0}, {6000, 6000, 10});
+    bare.hasMaterial = false;
+    writer.addMesh(bare);
     writer.addMesh(box({-1, -1, -1}, {1, 1, 1}, false));
     writer.connect(0, 0);
     const Model model(*makeRef<MemoryFile>(writer.build(), "framing.alo"));
@@ -54,8 +57,9 @@ TEST(ModelFraming, SeesEveryDrawnVertexThroughItsWorldMatrixFromTheSameDirection
     from.target = {0, 100, 0};
     for (const auto& [width, height] :
          {std::make_pair(800, 600), std::make_pair(900, 300), std::make_pair(300, 500)}) {
-        // Only the first mesh is drawn: the second is not named, and there is no mesh 7.
-        const Camera fitted = ModelFraming::fit(model, {0, 7}, from, width, height);
+        // Only the first mesh is seen: the second is not named, the fourth has no material to draw
+        // it with, and there is no mesh 7.
+        const Camera fitted = ModelFraming::fit(model, {0, 3, 7}, from, width, height);
         const D3DXVECTOR3 a = direction(fitted);
         const D3DXVECTOR3 b = direction(from);
         EXPECT_NEAR(d3d::D3DXVec3Dot(&a, &b), 1.0f, 1e-5f);
