@@ -7,6 +7,7 @@
 // a refusal gives no reason, or the reader accepts a file that breaks a promise the runtime relies
 // on: values of the size their types declare, object ids below the object count.
 
+#include "engine/d3d/d3dx9effect.h"
 #include "engine/gl/constantbinding.h"
 #include "engine/gl/effectfile.h"
 #include "engine/gl/expression.h"
@@ -18,10 +19,9 @@
 #include <cstring>
 #include <string>
 
-namespace {
+using namespace d3d;
 
-constexpr std::uint32_t kClassObject = 4;
-constexpr std::uint32_t kClassStruct = 5;
+namespace {
 
 void expect(bool holds, const char* promise) {
     if (!holds) {
@@ -33,12 +33,12 @@ void expect(bool holds, const char* promise) {
 void checkValue(const EffectFile::Type& type, const std::vector<std::uint32_t>& value,
                 std::uint32_t objects) {
     const std::uint64_t elements = type.elements == 0 ? 1 : type.elements;
-    if (type.klass == kClassObject) {
+    if (type.klass == D3DXPC_OBJECT) {
         expect(value.size() == elements, "an object value holds one id per element");
         for (const std::uint32_t id : value) {
             expect(id < objects, "object ids lie below the object count");
         }
-    } else if (type.klass != kClassStruct) {
+    } else if (type.klass != D3DXPC_STRUCT) {
         expect(value.size() == elements * type.rows * type.columns, "a numeric value holds its components");
         expect(type.rows <= 4 && type.columns <= 4, "numbers are at most 4 x 4");
     }

@@ -1,5 +1,6 @@
 #include "info/effectcommand.h"
 
+#include "engine/d3d/d3dx9effect.h"
 #include "engine/gl/constanttable.h"
 #include "engine/gl/effectfile.h"
 #include "engine/gl/effectstates.h"
@@ -14,14 +15,9 @@
 #include <cstring>
 #include <optional>
 
-namespace {
+using namespace d3d;
 
-constexpr std::uint32_t kClassObject = 4;
-constexpr std::uint32_t kTypeBool = 1;
-constexpr std::uint32_t kTypeInt = 2;
-constexpr std::uint32_t kTypeString = 4;
-constexpr std::uint32_t kTypeSampler = 10;
-constexpr std::uint32_t kTypeSamplerCube = 14;
+namespace {
 
 std::vector<std::uint32_t> words(const std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint32_t> w(bytes.size() / 4);
@@ -47,9 +43,9 @@ public:
 
     // Numbers as their type reads them, one or an array; a string object as its text.
     void value(const EffectFile::Type& t, const std::vector<std::uint32_t>& v) {
-        if (t.klass == kClassObject) {
+        if (t.klass == D3DXPC_OBJECT) {
             const auto text =
-                t.type == kTypeString && v.size() == 1 ? m_file.objects.find(v[0]) : m_file.objects.end();
+                t.type == D3DXPT_STRING && v.size() == 1 ? m_file.objects.find(v[0]) : m_file.objects.end();
             if (text != m_file.objects.end()) {
                 const std::vector<std::uint8_t>& bytes = text->second;
                 m_json.value(std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), 0)));
@@ -62,9 +58,9 @@ public:
             m_json.beginArray();
         }
         for (const std::uint32_t word : v) {
-            if (t.type == kTypeBool) {
+            if (t.type == D3DXPT_BOOL) {
                 m_json.value(word != 0);
-            } else if (t.type == kTypeInt) {
+            } else if (t.type == D3DXPT_INT) {
                 m_json.value(std::int64_t{static_cast<std::int32_t>(word)});
             } else {
                 float f;
@@ -98,7 +94,7 @@ public:
         }
         type(p.type);
         annotations(p.annotations);
-        if (p.type.type >= kTypeSampler && p.type.type <= kTypeSamplerCube) {
+        if (p.type.type >= D3DXPT_SAMPLER && p.type.type <= D3DXPT_SAMPLERCUBE) {
             m_json.key("samplers").beginArray();
             for (const std::vector<EffectFile::State>& sampler : p.samplers) {
                 states(sampler);
@@ -121,10 +117,10 @@ public:
         const bool shader =
             entry.kind == EffectStates::Kind::VertexShader || entry.kind == EffectStates::Kind::PixelShader;
         m_json.beginObject().key("state").value(entry.name).key("index").value(std::uint64_t{s.index});
-        if (s.type.type >= kTypeSampler && s.type.type <= kTypeSamplerCube) {
+        if (s.type.type >= D3DXPT_SAMPLER && s.type.type <= D3DXPT_SAMPLERCUBE) {
             m_json.key("sampler");
             states(s.sampler);
-        } else if (s.source == EffectFile::Source::Constant && s.type.klass == kClassObject) {
+        } else if (s.source == EffectFile::Source::Constant && s.type.klass == D3DXPC_OBJECT) {
             m_json.key(shader ? "shader" : "object");
             if (shader) {
                 shaderOf(s.value.at(0), "pass");

@@ -1,23 +1,16 @@
 #include "engine/gl/constantbinding.h"
 
+#include "engine/d3d/d3dx9effect.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
 
-namespace {
+using namespace d3d;
 
-constexpr std::uint16_t kClassScalar = 0;
-constexpr std::uint16_t kClassVector = 1;
-constexpr std::uint16_t kClassMatrixRows = 2;
-constexpr std::uint16_t kClassMatrixColumns = 3;
-constexpr std::uint16_t kClassObject = 4;
-constexpr std::uint32_t kTypeBool = 1;
-constexpr std::uint32_t kTypeInt = 2;
-constexpr std::uint32_t kTypeFloat = 3;
-constexpr std::uint32_t kTypeSampler = 10;
-constexpr std::uint32_t kTypeSamplerCube = 14;
+namespace {
 
 struct Mismatch : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -68,17 +61,17 @@ void pair(const ConstantTable::Constant& c, const EffectFile::Type& t, bool isEl
     if (c.registerCount == 0) {
         return;
     }
-    if (t.type != kTypeBool && t.type != kTypeInt && t.type != kTypeFloat) {
+    if (t.type != D3DXPT_BOOL && t.type != D3DXPT_INT && t.type != D3DXPT_FLOAT) {
         throw Mismatch("constant " + c.name + " names a parameter that is no number");
     }
     const ConstantBinding::Target target = sets[c.set];
     if (target == ConstantBinding::Target::None) {
         return;
     }
-    if (c.klass == kClassMatrixRows || c.klass == kClassMatrixColumns) {
+    if (c.klass == D3DXPC_MATRIX_ROWS || c.klass == D3DXPC_MATRIX_COLUMNS) {
         // The constant's registers may not ask for more rows or columns than the parameter has.
-        const std::uint32_t major = c.klass == kClassMatrixColumns ? t.columns : t.rows;
-        const std::uint32_t minor = c.klass == kClassMatrixColumns ? t.rows : t.columns;
+        const std::uint32_t major = c.klass == D3DXPC_MATRIX_COLUMNS ? t.columns : t.rows;
+        const std::uint32_t minor = c.klass == D3DXPC_MATRIX_COLUMNS ? t.rows : t.columns;
         const bool single = target == ConstantBinding::Target::Bools;
         const std::uint32_t majorCount =
             single ? (minor == 0 ? 0 : c.registerCount / minor) : c.registerCount;
@@ -95,9 +88,9 @@ void pair(const ConstantTable::Constant& c, const EffectFile::Type& t, bool isEl
 
 float toFloat(std::uint32_t word, std::uint32_t type) {
     switch (type) {
-    case kTypeInt:
+    case D3DXPT_INT:
         return static_cast<float>(static_cast<std::int32_t>(word));
-    case kTypeBool:
+    case D3DXPT_BOOL:
         return word != 0 ? 1.0f : 0.0f;
     default: {
         float f = 0;
@@ -108,7 +101,7 @@ float toFloat(std::uint32_t word, std::uint32_t type) {
 }
 
 std::int32_t toInt(std::uint32_t word, std::uint32_t type) {
-    if (type == kTypeFloat) {
+    if (type == D3DXPT_FLOAT) {
         const float f = toFloat(word, type);
         // Truncation toward zero, as a C conversion; out of range and NaN give the int limits / 0.
         if (std::isnan(f)) {
@@ -122,7 +115,7 @@ std::int32_t toInt(std::uint32_t word, std::uint32_t type) {
         }
         return static_cast<std::int32_t>(f);
     }
-    return type == kTypeBool ? (word != 0 ? 1 : 0) : static_cast<std::int32_t>(word);
+    return type == D3DXPT_BOOL ? (word != 0 ? 1 : 0) : static_cast<std::int32_t>(word);
 }
 
 // Stores one component into the register file of target at component offset.
@@ -170,9 +163,9 @@ bool ConstantBinding::bind(const ConstantTable& table, const std::vector<EffectF
                 binding.parameters.end()) {
                 binding.parameters.push_back(found);
             }
-            if (c.klass == kClassObject) {
+            if (c.klass == D3DXPC_OBJECT) {
                 const bool sampler =
-                    t.klass == kClassObject && t.type >= kTypeSampler && t.type <= kTypeSamplerCube;
+                    t.klass == D3DXPC_OBJECT && t.type >= D3DXPT_SAMPLER && t.type <= D3DXPT_SAMPLERCUBE;
                 if (c.set != ConstantTable::Sampler || !sampler ||
                     std::max<std::uint32_t>(t.elements, 1) < c.registerCount) {
                     throw Mismatch("sampler " + c.name + " does not fit its parameter");
@@ -199,17 +192,17 @@ void ConstantBinding::write(const Values& values, Registers& registers) const {
         auto word = [&](std::uint32_t i) { return p.word + i < v.size() ? v[p.word + i] : 0u; };
         const std::size_t components = p.target == Target::Bools ? 1 : 4;
         const std::size_t start = std::size_t{p.registerIndex} * components;
-        if (p.constantClass == kClassScalar || p.constantClass == kClassVector) {
+        if (p.constantClass == D3DXPC_SCALAR || p.constantClass == D3DXPC_VECTOR) {
             const std::uint32_t count = std::max(p.rows, p.columns);
             for (std::uint32_t i = 0; i < count; ++i) {
                 store(registers, p.target, start + i, word(i), p.type);
             }
             continue;
         }
-        const bool transpose = (p.constantClass == kClassMatrixColumns && p.klass == kClassMatrixRows) ||
-                               (p.klass == kClassMatrixColumns && p.constantClass == kClassMatrixRows);
-        const std::uint32_t major = p.constantClass == kClassMatrixColumns ? p.columns : p.rows;
-        const std::uint32_t minor = p.constantClass == kClassMatrixColumns ? p.rows : p.columns;
+        const bool transpose = (p.constantClass == D3DXPC_MATRIX_COLUMNS && p.klass == D3DXPC_MATRIX_ROWS) ||
+                               (p.klass == D3DXPC_MATRIX_COLUMNS && p.constantClass == D3DXPC_MATRIX_ROWS);
+        const std::uint32_t major = p.constantClass == D3DXPC_MATRIX_COLUMNS ? p.columns : p.rows;
+        const std::uint32_t minor = p.constantClass == D3DXPC_MATRIX_COLUMNS ? p.rows : p.columns;
         std::uint32_t stride = 4;
         std::uint32_t majorCount = p.registerCount;
         std::uint32_t remainder = 0;

@@ -1,9 +1,12 @@
 #include "engine/gl/effectfile.h"
 
+#include "engine/d3d/d3dx9effect.h"
 #include "engine/gl/effectstates.h"
 
 #include <cstdio>
 #include <stdexcept>
+
+using namespace d3d;
 
 namespace {
 
@@ -12,22 +15,6 @@ constexpr std::uint32_t kNone = 0xFFFFFFFF;
 constexpr std::size_t kPoolStart = 8;
 constexpr int kMaxStructDepth = 8;
 
-constexpr std::uint32_t kClassVector = 1;
-constexpr std::uint32_t kClassScalar = 0;
-constexpr std::uint32_t kClassMatrixRows = 2;
-constexpr std::uint32_t kClassMatrixColumns = 3;
-constexpr std::uint32_t kClassObject = 4;
-constexpr std::uint32_t kClassStruct = 5;
-constexpr std::uint32_t kTypeBool = 1;
-constexpr std::uint32_t kTypeInt = 2;
-constexpr std::uint32_t kTypeFloat = 3;
-constexpr std::uint32_t kTypeString = 4;
-constexpr std::uint32_t kTypeTexture = 5;
-constexpr std::uint32_t kTypeTextureCube = 9;
-constexpr std::uint32_t kTypeSampler = 10;
-constexpr std::uint32_t kTypeSamplerCube = 14;
-constexpr std::uint32_t kTypePixelShader = 15;
-constexpr std::uint32_t kTypeVertexShader = 16;
 constexpr std::uint32_t kUsageObject = 0;
 constexpr std::uint32_t kUsageParameterName = 1;
 constexpr std::uint32_t kUsageArraySelector = 2;
@@ -43,11 +30,11 @@ std::string hex(std::uint32_t v) {
 }
 
 bool isSampler(const EffectFile::Type& t) {
-    return t.type >= kTypeSampler && t.type <= kTypeSamplerCube;
+    return t.type >= D3DXPT_SAMPLER && t.type <= D3DXPT_SAMPLERCUBE;
 }
 
 bool isTexture(const EffectFile::Type& t) {
-    return t.type >= kTypeTexture && t.type <= kTypeTextureCube;
+    return t.type >= D3DXPT_TEXTURE && t.type <= D3DXPT_TEXTURECUBE;
 }
 
 // Reads little-endian words from a stretch of the file, every read checked against its end.
@@ -118,21 +105,21 @@ public:
         t.elements = poolWord(offset + 16);
         end = offset + 20;
         switch (t.klass) {
-        case kClassVector:
+        case D3DXPC_VECTOR:
             t.columns = poolWord(end);
             t.rows = poolWord(end + 4);
             end += 8;
             break;
-        case kClassScalar:
-        case kClassMatrixRows:
-        case kClassMatrixColumns:
+        case D3DXPC_SCALAR:
+        case D3DXPC_MATRIX_ROWS:
+        case D3DXPC_MATRIX_COLUMNS:
             t.rows = poolWord(end);
             t.columns = poolWord(end + 4);
             end += 8;
             break;
-        case kClassObject:
+        case D3DXPC_OBJECT:
             break;
-        case kClassStruct: {
+        case D3DXPC_STRUCT: {
             const std::uint32_t members = poolWord(end);
             end += 4;
             // Each member takes at least 20 bytes: never loop longer than the pool could hold.
@@ -143,7 +130,7 @@ public:
                 t.members.push_back(type(end, end, depth + 1));
                 // Values are counted a number per component; object ids inside structures are
                 // not offered.
-                if (t.members.back().klass == kClassObject) {
+                if (t.members.back().klass == D3DXPC_OBJECT) {
                     throw Invalid("effect file: a structure holding objects");
                 }
             }
@@ -155,10 +142,10 @@ public:
         if (t.rows > 4 || t.columns > 4) {
             throw Invalid("effect file: a numeric type larger than 4 x 4");
         }
-        if (t.klass <= kClassMatrixColumns && (t.type < kTypeBool || t.type > kTypeFloat)) {
+        if (t.klass <= D3DXPC_MATRIX_COLUMNS && (t.type < D3DXPT_BOOL || t.type > D3DXPT_FLOAT)) {
             throw Invalid("effect file: a number of a type that is no number");
         }
-        if (t.klass == kClassObject && (t.type < kTypeString || t.type > kTypeVertexShader)) {
+        if (t.klass == D3DXPC_OBJECT && (t.type < D3DXPT_STRING || t.type > D3DXPT_VERTEXSHADER)) {
             throw Invalid("effect file: an object of a type that is no object");
         }
         // Arrays are bounded by the pool their values take at least a word each of.
@@ -175,7 +162,7 @@ public:
 
     // Words of one element of a numeric type.
     static std::uint64_t numericWords(const EffectFile::Type& t) {
-        if (t.klass != kClassStruct) {
+        if (t.klass != D3DXPC_STRUCT) {
             return std::uint64_t{t.rows} * t.columns;
         }
         std::uint64_t words = 0;
@@ -189,7 +176,7 @@ public:
     // are read by sampler().
     std::vector<std::uint32_t> value(const EffectFile::Type& t, std::uint64_t offset) const {
         const std::uint64_t elements = t.elements == 0 ? 1 : t.elements;
-        const std::uint64_t words = t.klass == kClassObject ? elements : elements * numericWords(t);
+        const std::uint64_t words = t.klass == D3DXPC_OBJECT ? elements : elements * numericWords(t);
         if (words > m_poolSize / 4) {
             throw Invalid("effect file: a value larger than its pool");
         }
@@ -198,7 +185,7 @@ public:
         for (std::uint64_t i = 0; i < words; ++i) {
             v.push_back(poolWord(offset + 4 * i));
         }
-        if (t.klass == kClassObject) {
+        if (t.klass == D3DXPC_OBJECT) {
             for (const std::uint32_t id : v) {
                 if (id >= m_objectCount) {
                     throw Invalid("effect file: an object id past the object count");
@@ -245,7 +232,7 @@ public:
         s.operation = operation;
         s.index = index;
         s.type = type(typeOffset);
-        if (s.type.klass == kClassStruct) {
+        if (s.type.klass == D3DXPC_STRUCT) {
             throw Invalid("effect file: a state of a type no state takes");
         }
         using Kind = EffectStates::Kind;
@@ -259,21 +246,21 @@ public:
             return s;
         }
         // Shader and texture states hold an object of their kind, or the number 0 for none.
-        const std::uint32_t wanted = entry->kind == Kind::VertexShader  ? kTypeVertexShader
-                                     : entry->kind == Kind::PixelShader ? kTypePixelShader
-                                     : entry->kind == Kind::Texture     ? kTypeTexture
+        const std::uint32_t wanted = entry->kind == Kind::VertexShader  ? D3DXPT_VERTEXSHADER
+                                     : entry->kind == Kind::PixelShader ? D3DXPT_PIXELSHADER
+                                     : entry->kind == Kind::Texture     ? D3DXPT_TEXTURE
                                                                         : 0;
         s.value = value(s.type, valueOffset);
         if (wanted != 0) {
-            const bool object = s.type.klass == kClassObject &&
-                                (wanted == kTypeTexture ? isTexture(s.type) : s.type.type == wanted);
-            const bool none = s.type.klass != kClassObject && s.type.type == kTypeInt &&
+            const bool object = s.type.klass == D3DXPC_OBJECT &&
+                                (wanted == D3DXPT_TEXTURE ? isTexture(s.type) : s.type.type == wanted);
+            const bool none = s.type.klass != D3DXPC_OBJECT && s.type.type == D3DXPT_INT &&
                               s.value.size() == 1 && s.value[0] == 0;
             if ((!object && !none) || s.value.size() != 1) {
                 throw Invalid("effect file: a " + std::string(entry->name) +
                               " state that holds no object of its kind");
             }
-        } else if (s.type.klass == kClassObject) {
+        } else if (s.type.klass == D3DXPC_OBJECT) {
             throw Invalid("effect file: an object in a state that takes a number");
         }
         return s;
@@ -303,10 +290,10 @@ void attach(EffectFile& file, EffectFile::State& state, std::uint32_t usage, con
         kind == EffectStates::Kind::VertexShader || kind == EffectStates::Kind::PixelShader;
     switch (usage) {
     case kUsageObject:
-        if (shaderState && state.type.klass == kClassObject) {
+        if (shaderState && state.type.klass == D3DXPC_OBJECT) {
             // The code of the shader object the state names.
             file.objects[state.value.at(0)].assign(data, data + size);
-        } else if (state.type.klass != kClassObject && state.sampler.empty() && !shaderState &&
+        } else if (state.type.klass != D3DXPC_OBJECT && state.sampler.empty() && !shaderState &&
                    kind != EffectStates::Kind::Texture) {
             state.source = EffectFile::Source::Expression;
             state.code.assign(data, data + size);

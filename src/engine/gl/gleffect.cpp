@@ -1,5 +1,6 @@
 #include "engine/gl/gleffect.h"
 
+#include "engine/d3d/d3dx9effect.h"
 #include "engine/gl/effectstates.h"
 #include "engine/gl/glshader.h"
 #include "engine/gl/gltexture.h"
@@ -14,27 +15,15 @@ namespace {
 
 using Kind = EffectStates::Kind;
 
-constexpr std::uint32_t kClassScalar = 0;
-constexpr std::uint32_t kClassVector = 1;
-constexpr std::uint32_t kClassMatrixRows = 2;
-constexpr std::uint32_t kClassMatrixColumns = 3;
-constexpr std::uint32_t kClassObject = 4;
-constexpr std::uint32_t kTypeBool = 1;
-constexpr std::uint32_t kTypeInt = 2;
-constexpr std::uint32_t kTypeFloat = 3;
-constexpr std::uint32_t kTypeTexture = 5;
-constexpr std::uint32_t kTypeTextureCube = 9;
-constexpr std::uint32_t kTypePixelShader = 15;
-constexpr std::uint32_t kTypeVertexShader = 16;
 constexpr std::uint32_t kFourCCPreshader = 0x53455250; // 'PRES'
 constexpr DWORD kDoNotSaveState = 1;                   // D3DXFX_DONOTSAVESTATE
 
 bool isTexture(const EffectFile::Type& t) {
-    return t.klass == kClassObject && t.type >= kTypeTexture && t.type <= kTypeTextureCube;
+    return t.klass == D3DXPC_OBJECT && t.type >= D3DXPT_TEXTURE && t.type <= D3DXPT_TEXTURECUBE;
 }
 
 bool isNumeric(const EffectFile::Type& t) {
-    return t.klass <= kClassMatrixColumns || (t.klass == 5 && t.type == 0);
+    return t.klass <= D3DXPC_MATRIX_COLUMNS || (t.klass == D3DXPC_STRUCT && t.type == D3DXPT_VOID);
 }
 
 std::uint32_t wordsOf(const EffectFile::Type& t) {
@@ -45,15 +34,15 @@ std::uint32_t wordsOf(const EffectFile::Type& t) {
         }
         return words;
     }
-    return t.klass == kClassObject ? 1 : t.rows * t.columns;
+    return t.klass == D3DXPC_OBJECT ? 1 : t.rows * t.columns;
 }
 
 // A float as a value of type, as D3DX converts them.
 std::uint32_t fromFloat(float f, std::uint32_t type) {
     switch (type) {
-    case kTypeBool:
+    case D3DXPT_BOOL:
         return f != 0.0f || std::signbit(f) ? 1u : 0u;
-    case kTypeInt:
+    case D3DXPT_INT:
         if (std::isnan(f)) {
             return 0;
         }
@@ -209,7 +198,7 @@ bool GlEffect::prepareState(const EffectFile::State& state, std::string& error) 
     const bool vertex = kind == Kind::VertexShader;
     switch (state.source) {
     case EffectFile::Source::Constant:
-        if (shaderState && state.type.klass == kClassObject &&
+        if (shaderState && state.type.klass == D3DXPC_OBJECT &&
             !prepareShader(state.value[0], vertex, error)) {
             return false;
         }
@@ -245,7 +234,7 @@ bool GlEffect::prepareState(const EffectFile::State& state, std::string& error) 
             }
         }
         if (shaderState) {
-            if (parameter.type.type != (vertex ? kTypeVertexShader : kTypePixelShader)) {
+            if (parameter.type.type != (vertex ? D3DXPT_VERTEXSHADER : D3DXPT_PIXELSHADER)) {
                 error =
                     "a shader state names a parameter that holds no shader of its kind: " + state.parameter;
                 return false;
@@ -319,7 +308,7 @@ std::string GlEffect::problemOf(const EffectFile::State& state) const {
         return {};
     }
     std::vector<std::uint32_t> objects;
-    if (state.source == EffectFile::Source::Constant && state.type.klass == kClassObject) {
+    if (state.source == EffectFile::Source::Constant && state.type.klass == D3DXPC_OBJECT) {
         objects.push_back(state.value[0]);
     } else if (state.source != EffectFile::Source::Constant &&
                state.source != EffectFile::Source::Expression) {
@@ -345,7 +334,7 @@ void GlEffect::markParameter(std::vector<bool>& used, int parameter) const {
     }
     used[static_cast<std::size_t>(parameter)] = true;
     const EffectFile::Parameter& p = m_file.parameters[static_cast<std::size_t>(parameter)];
-    if (p.type.type == kTypeVertexShader || p.type.type == kTypePixelShader) {
+    if (p.type.type == D3DXPT_VERTEXSHADER || p.type.type == D3DXPT_PIXELSHADER) {
         for (const std::uint32_t id : p.value) {
             markShader(used, id);
         }
@@ -376,7 +365,7 @@ void GlEffect::markUsed(std::vector<bool>& used, const EffectFile::State& state)
     const Kind kind = EffectStates::find(state.operation)->kind;
     switch (state.source) {
     case EffectFile::Source::Constant:
-        if ((kind == Kind::VertexShader || kind == Kind::PixelShader) && state.type.klass == kClassObject) {
+        if ((kind == Kind::VertexShader || kind == Kind::PixelShader) && state.type.klass == D3DXPC_OBJECT) {
             markShader(used, state.value[0]);
         }
         for (const EffectFile::State& s : state.sampler) {
@@ -490,7 +479,7 @@ HRESULT GlEffect::SetFloat(D3DXHANDLE parameter, float value) {
         return D3DERR_INVALIDCALL;
     }
     const EffectFile::Type& t = m_file.parameters[static_cast<std::size_t>(index)].type;
-    if (t.klass > kClassMatrixColumns || t.elements != 0 || t.rows != 1 || t.columns != 1) {
+    if (t.klass > D3DXPC_MATRIX_COLUMNS || t.elements != 0 || t.rows != 1 || t.columns != 1) {
         return D3DERR_INVALIDCALL;
     }
     m_values[static_cast<std::size_t>(index)][0] = fromFloat(value, t.type);
@@ -504,7 +493,7 @@ HRESULT GlEffect::SetFloatArray(D3DXHANDLE parameter, const float* values, UINT 
         return D3DERR_INVALIDCALL;
     }
     const EffectFile::Type& t = m_file.parameters[static_cast<std::size_t>(index)].type;
-    if (t.klass != kClassScalar && t.klass != kClassVector && t.klass != kClassMatrixRows) {
+    if (t.klass != D3DXPC_SCALAR && t.klass != D3DXPC_VECTOR && t.klass != D3DXPC_MATRIX_ROWS) {
         return D3DERR_INVALIDCALL;
     }
     std::vector<std::uint32_t>& v = m_values[static_cast<std::size_t>(index)];
@@ -522,7 +511,7 @@ HRESULT GlEffect::SetMatrix(D3DXHANDLE parameter, const D3DXMATRIX* matrix) {
         return D3DERR_INVALIDCALL;
     }
     const EffectFile::Type& t = m_file.parameters[static_cast<std::size_t>(index)].type;
-    if ((t.klass != kClassMatrixRows && t.klass != kClassMatrixColumns) || t.elements != 0) {
+    if ((t.klass != D3DXPC_MATRIX_ROWS && t.klass != D3DXPC_MATRIX_COLUMNS) || t.elements != 0) {
         return D3DERR_INVALIDCALL;
     }
     std::vector<std::uint32_t>& v = m_values[static_cast<std::size_t>(index)];
@@ -674,7 +663,7 @@ std::vector<std::uint32_t> GlEffect::valueOf(const EffectFile::State& state, boo
     }
     // An array selector: the element its expression picks (-1 picks the first, as in D3DX).
     const float picked = c.out.floats.empty() ? 0.0f : c.out.floats[0];
-    const std::int32_t element = static_cast<std::int32_t>(fromFloat(picked, kTypeInt));
+    const std::int32_t element = static_cast<std::int32_t>(fromFloat(picked, D3DXPT_INT));
     const Place p = place(state.parameter);
     const EffectFile::Type& t = m_file.parameters[static_cast<std::size_t>(p.parameter)].type;
     const std::uint32_t index = element == -1 ? 0 : static_cast<std::uint32_t>(element);
@@ -903,7 +892,7 @@ bool GlEffect::apply(const EffectFile::State& state, int parent, bool all) {
         std::vector<float> floats;
         std::vector<std::int32_t> ints;
         for (const std::uint32_t w : v) {
-            floats.push_back(state.type.type == kTypeFloat
+            floats.push_back(state.type.type == D3DXPT_FLOAT
                                  ? asFloat(w)
                                  : static_cast<float>(static_cast<std::int32_t>(w)));
             ints.push_back(static_cast<std::int32_t>(w));
