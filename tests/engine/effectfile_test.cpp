@@ -51,7 +51,7 @@ TEST(EffectFile, ReadsStructuresOfNumbersButNoneNestedDeeperThanEffectsNeed) {
     EXPECT_FALSE(read(withFirstParameterType(good, nested), file, error));
 }
 
-TEST(EffectFile, RefusesEveryCutAndSurvivesCorruption) {
+TEST(EffectFile, RefusesEveryCutAndText) {
     const std::string good = buildDemoEffects().at("MeshBumpColorize");
     EffectFile file;
     std::string error;
@@ -60,16 +60,4 @@ TEST(EffectFile, RefusesEveryCutAndSurvivesCorruption) {
     }
     EXPECT_FALSE(read("plain text, not an effect", file, error));
     EXPECT_EQ(error, "not a compiled effect file");
-    // Corrupted words anywhere give a refusal or a reading, never a read outside the bytes.
-    std::uint32_t seed = 2024;
-    int refused = 0;
-    for (int round = 0; round < 3000; ++round) {
-        std::string bytes = good;
-        seed = seed * 1664525u + 1013904223u;
-        const std::size_t at = (seed >> 8) % (bytes.size() / 4) * 4;
-        const std::uint32_t word = seed * 2654435761u;
-        std::memcpy(&bytes[at], &word, 4);
-        refused += read(bytes, file, error) ? 0 : 1;
-    }
-    EXPECT_GT(refused, 0);
 }

@@ -269,18 +269,4 @@ TEST(PixelShader1x, RefusesMalformedAndUnofferedCode) {
     }
 }
 
-TEST(PixelShader1x, ReportsEveryTruncation) {
-    const std::vector<std::uint32_t> words =
-        bytecode("ps_1_4; def c1, 1, 0, 0, 1; texld r0, t0; texcrd r1.rgb, t1_dw.xyw; phase; texld r2, r1; "
-                 "cmp r0, r2, c1, c0");
-    for (std::size_t n = 0; n < words.size(); ++n) {
-        const std::vector<std::uint32_t> prefix(words.begin(),
-                                                words.begin() + static_cast<std::ptrdiff_t>(n));
-        GlslStage stage;
-        std::string error;
-        EXPECT_FALSE(PixelShader1x::translate(prefix.data(), n, stage, error)) << n;
-        EXPECT_FALSE(error.empty());
-    }
-}
-
 } // namespace
