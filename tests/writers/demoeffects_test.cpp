@@ -1,5 +1,5 @@
-#include "engine/gl/effectfile.h"
 #include "engine/gl/expression.h"
+#include "parsedeffect.h"
 #include "writers/demoeffects.h"
 
 #include <gtest/gtest.h>
@@ -10,21 +10,6 @@
 #include <vector>
 
 namespace {
-
-EffectFile read(const std::string& bytes) {
-    EffectFile file;
-    std::string error;
-    EXPECT_TRUE(
-        EffectFile::read(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), file, error))
-        << error;
-    return file;
-}
-
-std::vector<std::uint32_t> words(const std::vector<std::uint8_t>& bytes) {
-    std::vector<std::uint32_t> w(bytes.size() / 4);
-    std::memcpy(w.data(), bytes.data(), w.size() * 4);
-    return w;
-}
 
 const EffectFile::State* state(const EffectFile::Pass& pass, std::uint32_t operation) {
     for (const EffectFile::State& s : pass.states) {
@@ -40,7 +25,7 @@ const EffectFile::State* state(const EffectFile::Pass& pass, std::uint32_t opera
 // MeshAlpha draws with the fixed-function pipeline, its transforms, light and material computed
 // from what the renderer sets; run here as D3DX runs them.
 TEST(DemoEffects, MeshAlphaTakesTransformsLightAndMaterialFromItsParameters) {
-    const EffectFile file = read(buildDemoEffects().at("MeshAlpha"));
+    const EffectFile file = readEffectFile(buildDemoEffects().at("MeshAlpha"));
     std::vector<float> world(16), view(16), projection(16);
     for (int i = 0; i < 16; ++i) {
         world[i] = 1.0f + i;

@@ -107,21 +107,6 @@ std::string gameSample() {
     return w.build();
 }
 
-EffectFile readBack(const std::string& bytes) {
-    EffectFile file;
-    std::string error;
-    EXPECT_TRUE(
-        EffectFile::read(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), file, error))
-        << error;
-    return file;
-}
-
-std::uint32_t firstWord(const std::vector<std::uint8_t>& bytes) {
-    std::uint32_t w = 0;
-    std::memcpy(&w, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
-    return w;
-}
-
 } // namespace
 
 TEST(EffectWriter, ParametersTechniquesAndShadersComeBackAsWritten) {
@@ -162,14 +147,14 @@ TEST(EffectWriter, ParametersTechniquesAndShadersComeBackAsWritten) {
 }
 
 TEST(EffectWriter, GameShapesComeBackThroughOurReader) {
-    const EffectFile file = readBack(gameSample());
+    const EffectFile file = readEffectFile(gameSample());
     // Shader variables hold an object id whose code lies in the object section.
     for (const auto& [name, version] :
          {std::pair<const char*, std::uint32_t>{"MainVS", 0xFFFE0200}, {"MainPS", 0xFFFF0200}}) {
         const EffectFile::Parameter& p =
             file.parameters.at(static_cast<std::size_t>(file.parameterNamed(name)));
         EXPECT_EQ(p.type.type, version == 0xFFFE0200 ? 16u : 15u);
-        EXPECT_EQ(firstWord(file.objects.at(p.value.at(0))), version) << name;
+        EXPECT_EQ(words(file.objects.at(p.value.at(0))).at(0), version) << name;
     }
     struct Expected {
         std::size_t technique;
@@ -197,5 +182,5 @@ TEST(EffectWriter, GameShapesComeBackThroughOurReader) {
     EXPECT_EQ(fixed[0].value, std::vector<std::uint32_t>{0}); // no shader: the fixed-function pipeline
     EXPECT_EQ(fixed[6].value, (std::vector<std::uint32_t>{0x3F000000, 0x3F000000, 0x3F000000, 0x3F800000}));
     EXPECT_EQ(fixed[7].value.size(), 4u);
-    EXPECT_EQ(firstWord(fixed[7].code), 0x46580200u);
+    EXPECT_EQ(words(fixed[7].code).at(0), 0x46580200u);
 }

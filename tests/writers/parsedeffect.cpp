@@ -1,5 +1,9 @@
 #include "parsedeffect.h"
 
+#include <gtest/gtest.h>
+
+#include <cstring>
+
 ParsedEffect::ParsedEffect(const std::string& bytes) {
     // Only compiling and deleting shaders is needed to parse; nothing is drawn.
     MOJOSHADER_effectShaderContext context{};
@@ -59,4 +63,19 @@ std::string ParsedEffect::samplerTexture(const MOJOSHADER_effectParam& sampler) 
         }
     }
     return "";
+}
+
+EffectFile readEffectFile(const std::string& bytes) {
+    EffectFile file;
+    std::string error;
+    EXPECT_TRUE(
+        EffectFile::read(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), file, error))
+        << error;
+    return file;
+}
+
+std::vector<std::uint32_t> words(const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::uint32_t> w(bytes.size() / 4);
+    std::memcpy(w.data(), bytes.data(), w.size() * 4);
+    return w;
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "engine/gl/effectfile.h"
+
 #include <mojoshader.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // An effect file as MojoShader's effect parser reads it, each shader parsed from its bytecode
 // (profile "bytecode", whose output is the bytecode itself): a reader independent of ours.
@@ -29,3 +33,9 @@ public:
 private:
     const MOJOSHADER_effect* m_effect;
 };
+
+// The file as the native renderer's own reader reads it, for the shapes MojoShader does not know;
+// the test fails when the reader refuses it.
+EffectFile readEffectFile(const std::string& bytes);
+// Bytes as the words they hold.
+std::vector<std::uint32_t> words(const std::vector<std::uint8_t>& bytes);
