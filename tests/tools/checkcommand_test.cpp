@@ -28,23 +28,15 @@ std::string texture4x4() {
 // BaseTexture a texture, sampled through BaseSampler.
 std::string glossEffect() {
     EffectWriter w;
-    const auto add = [&w](const char* name, EffectWriter::Type type, const char* texture) {
-        EffectWriter::Parameter p;
-        p.name = name;
-        p.type = type;
-        p.texture = texture;
-        w.addParameter(p);
-    };
-    add("Diffuse", EffectWriter::Type::Float4, "");
-    add("Shininess", EffectWriter::Type::Float, "");
-    add("BaseTexture", EffectWriter::Type::Texture, "");
-    add("BaseSampler", EffectWriter::Type::Sampler, "BaseTexture");
-    EffectWriter::Pass pass;
-    pass.name = "P0";
-    pass.vertexShader = {"vs_1_1\ndcl_position v0\nmov oPos, v0\n", {}};
-    pass.pixelShader = {"ps_2_0\ndcl t0.xy\ndcl_2d s0\ntexld r0, t0, s0\nmul r0, r0, c0\nmov oC0, r0\n",
-                        {{"Diffuse", 0}, {"BaseSampler", 0}}};
-    w.addTechnique({"Gloss", {pass}, {}});
+    w.addParameter({"Diffuse", EffectWriter::Type::Float4, "", {}, "", {}, {}});
+    w.addParameter({"Shininess", EffectWriter::Type::Float, "", {}, "", {}, {}});
+    w.addParameter({"BaseTexture", EffectWriter::Type::Texture, "", {}, "", {}, {}});
+    w.addParameter({"BaseSampler", EffectWriter::Type::Sampler, "", {}, "BaseTexture", {}, {}});
+    const EffectWriter::Shader vs{"vs_1_1\ndcl_position v0\nmov oPos, v0\n", {}};
+    const EffectWriter::Shader ps{
+        "ps_2_0\ndcl t0.xy\ndcl_2d s0\ntexld r0, t0, s0\nmul r0, r0, c0\nmov oC0, r0\n",
+        {{"Diffuse", 0}, {"BaseSampler", 0}}};
+    w.addTechnique({"Gloss", {{"P0", {}, vs, ps, {}}}, {}});
     return w.build();
 }
 

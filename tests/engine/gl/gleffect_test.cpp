@@ -40,24 +40,9 @@ std::string replaced(std::string bytes, const std::vector<std::uint32_t>& from,
     return bytes;
 }
 
-EffectWriter::Parameter parameter(const std::string& name, EffectWriter::Type type,
-                                  std::vector<float> defaults = {}, EffectWriter::Shader shader = {}) {
-    EffectWriter::Parameter p;
-    p.name = name;
-    p.type = type;
-    p.defaults = std::move(defaults);
-    p.shader = std::move(shader);
-    return p;
-}
-
 EffectWriter::Technique technique(const std::string& name, std::vector<EffectWriter::State> states,
                                   EffectWriter::Shader vs = {}, EffectWriter::Shader ps = {}) {
-    EffectWriter::Pass pass;
-    pass.name = "P0";
-    pass.states = std::move(states);
-    pass.vertexShader = std::move(vs);
-    pass.pixelShader = std::move(ps);
-    return {name, {pass}, {}};
+    return {name, {{"P0", std::move(states), std::move(vs), std::move(ps), {}}}, {}};
 }
 
 // A flat colour (Color, read as c0) through a vertex and a pixel shader: named variables in
@@ -67,14 +52,15 @@ EffectWriter::Technique technique(const std::string& name, std::vector<EffectWri
 std::string shapesEffect() {
     const EffectWriter::Shader vs = {"vs_1_1\ndcl_position v0\nmov oPos, v0\n", {}};
     const EffectWriter::Shader ps = {"ps_2_0\nmov oC0, c0\n", {{"Color", 0}}};
+    using T = EffectWriter::Type;
     EffectWriter w;
-    w.addParameter(parameter("Color", EffectWriter::Type::Float4, {0.2f, 0.4f, 0.6f, 1}));
-    w.addParameter(parameter("Glow", EffectWriter::Type::Float4, {1.6f, 0.8f, 0.4f, 2}));
-    w.addParameter(parameter("Shift", EffectWriter::Type::Float4x4,
-                             {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.5f, 0, 0, 1}));
-    w.addParameter(parameter("Unread", EffectWriter::Type::Float4));
-    w.addParameter(parameter("VS", EffectWriter::Type::VertexShader, {}, vs));
-    w.addParameter(parameter("PS", EffectWriter::Type::PixelShader, {}, ps));
+    w.addParameter({"Color", T::Float4, "", {0.2f, 0.4f, 0.6f, 1}, "", {}, {}});
+    w.addParameter({"Glow", T::Float4, "", {1.6f, 0.8f, 0.4f, 2}, "", {}, {}});
+    w.addParameter(
+        {"Shift", T::Float4x4, "", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.5f, 0, 0, 1}, "", {}, {}});
+    w.addParameter({"Unread", T::Float4, "", {}, "", {}, {}});
+    w.addParameter({"VS", T::VertexShader, "", {}, "", {}, {}, vs});
+    w.addParameter({"PS", T::PixelShader, "", {}, "", {}, {}, ps});
     EffectWriter::State world{"WorldTransform", 0, 0, {}, {}, {{{"Shift", 0, false}}, {}, {}}};
     for (std::uint32_t r = 0; r < 4; ++r) {
         world.expression.instructions.push_back(

@@ -100,35 +100,19 @@ std::string GlFixture::onePassEffect(const std::vector<EffectWriter::Parameter>&
     for (const EffectWriter::Parameter& p : parameters) {
         w.addParameter(p);
     }
-    EffectWriter::Pass pass;
-    pass.name = "P0";
-    pass.states = states;
-    pass.vertexShader = vs;
-    pass.pixelShader = ps;
-    EffectWriter::Technique technique;
-    technique.name = "Main";
-    technique.passes.push_back(pass);
-    w.addTechnique(technique);
+    w.addTechnique({"Main", {{"P0", states, vs, ps, {}}}, {}});
     return w.build();
 }
 
 std::string GlFixture::flatEffect(const std::vector<EffectWriter::State>& states) {
-    EffectWriter::Parameter colour;
-    colour.name = "Color";
-    colour.type = EffectWriter::Type::Float4;
-    colour.defaults = {1, 1, 1, 1};
+    const EffectWriter::Parameter colour{"Color", EffectWriter::Type::Float4, "", {1, 1, 1, 1}, "", {}, {}};
     return onePassEffect({colour}, states, {"vs_2_0\ndcl_position v0\nmov oPos, v0\n", {}},
                          {"ps_2_0\nmov oC0, c0\n", {{"Color", 0}}});
 }
 
 std::string GlFixture::texturedEffect() {
-    EffectWriter::Parameter texture;
-    texture.name = "Texture";
-    texture.type = EffectWriter::Type::Texture;
-    EffectWriter::Parameter sampler;
-    sampler.name = "Sampler";
-    sampler.type = EffectWriter::Type::Sampler;
-    sampler.texture = "Texture";
+    const EffectWriter::Parameter texture{"Texture", EffectWriter::Type::Texture, "", {}, "", {}, {}};
+    EffectWriter::Parameter sampler{"Sampler", EffectWriter::Type::Sampler, "", {}, "Texture", {}, {}};
     sampler.samplerStates = {{"MinFilter", 1}, {"MagFilter", 1}, {"MipFilter", 0}};
     return onePassEffect({texture, sampler}, {{"CullMode", D3DCULL_NONE}},
                          {"vs_2_0\ndcl_position v0\ndcl_texcoord v1\nmov oPos, v0\nmov oT0.xy, v1\n", {}},
