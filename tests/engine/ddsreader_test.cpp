@@ -99,5 +99,9 @@ TEST(DdsReader, RefusesCutShortFilesHugeSizesAndCubeMaps) {
     EXPECT_FALSE(read(patched(good, {{112, 0x200}}), image, error));
     EXPECT_EQ(error, "DDS cube maps and volumes are not read");
     EXPECT_FALSE(read(patched(good, {{16, 0}}), image, error));
+    for (const std::uint32_t sizeField : {4u, 76u}) { // the header's, the pixel format's
+        EXPECT_FALSE(read(patched(good, {{sizeField, 0}}), image, error)) << sizeField;
+        EXPECT_EQ(error, "DDS header of an unknown size");
+    }
     EXPECT_FALSE(read(layout(1, {0x40, 8, 0xF0, 0x0F, 0, 0}, "a"), image, error));
 }

@@ -146,7 +146,7 @@ TEST(GlEffect, FixedFunctionStatesComeFromExpressionsComputedAgainWhenTheirParam
     EXPECT_EQ(f.rgb(10, 8), 0xCC6633u); // Glow / 2
     // Between CommitChanges the expression sees the new value.
     UINT passes = 0;
-    effect->SetTechnique(effect->GetTechnique(2));
+    ASSERT_EQ(effect->SetTechnique("Fixed"), D3D_OK); // the third, by name
     ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
     ASSERT_EQ(effect->BeginPass(0), D3D_OK);
     effect->SetFloatArray("Glow", std::vector<float>{0.4f, 1.2f, 0.8f, 2}.data(), 4);
