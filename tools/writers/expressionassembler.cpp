@@ -1,8 +1,8 @@
 #include "writers/expressionassembler.h"
 
+#include "main/hextext.h"
 #include "writers/bytewriter.h"
 
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -24,12 +24,6 @@ constexpr std::uint32_t kConstantInfoSize = 20;
 constexpr std::uint32_t kTypeInfoSize = 16;
 constexpr std::uint32_t kComponents = 4;
 constexpr std::size_t kMaxCommentWords = 0x7FFF;
-
-std::string hex(std::uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", v);
-    return text;
-}
 
 // Inputs each instruction takes; 0 for a number that is no instruction.
 std::size_t inputCount(Op op) {
@@ -151,7 +145,7 @@ private:
         }
         for (std::size_t i = 0; i < code.instructions.size(); ++i) {
             m_where = "instruction " + std::to_string(i) + " (opcode " +
-                      hex(static_cast<std::uint32_t>(code.instructions[i].op)) + "): ";
+                      hexText(static_cast<std::uint32_t>(code.instructions[i].op)) + "): ";
             check(code.instructions[i]);
         }
         for (std::uint32_t c = 0; c < outputs; ++c) {

@@ -1,5 +1,7 @@
 #include "engine/gl/constanttable.h"
 
+#include "engine/d3d/d3dx9effect.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -11,12 +13,6 @@ constexpr std::uint32_t kCommentToken = 0xFFFE;
 constexpr std::uint32_t kHeaderSize = 28;
 constexpr std::uint32_t kConstantInfoSize = 20;
 constexpr std::uint32_t kTypeInfoSize = 16;
-constexpr std::uint16_t kClassVector = 1;
-constexpr std::uint16_t kClassScalar = 0;
-constexpr std::uint16_t kClassMatrixRows = 2;
-constexpr std::uint16_t kClassMatrixColumns = 3;
-constexpr std::uint16_t kClassObject = 4;
-constexpr std::uint16_t kClassStruct = 5;
 constexpr int kMaxDepth = 8;
 // Arrays of arrays of structures could ask for billions of parts; no real table has this many.
 constexpr std::uint32_t kMaxParts = 65536;
@@ -71,12 +67,12 @@ std::uint32_t leafSize(std::uint16_t set, std::uint16_t klass, std::uint16_t row
         return 1;
     }
     switch (klass) {
-    case kClassVector:
+    case d3d::D3DXPC_VECTOR:
         return 1;
-    case kClassScalar:
-    case kClassMatrixRows:
+    case d3d::D3DXPC_SCALAR:
+    case d3d::D3DXPC_MATRIX_ROWS:
         return rows;
-    case kClassMatrixColumns:
+    case d3d::D3DXPC_MATRIX_COLUMNS:
         return columns;
     default:
         return 0;
@@ -110,7 +106,7 @@ ConstantTable::Constant constant(const Bytes& table, std::uint32_t typeOffset, b
                 constant(table, typeOffset, true, index + size, maxIndex, c.name, set, depth + 1, parts));
             size += c.members.back().registerCount;
         }
-    } else if (c.klass == kClassStruct && members > 0) {
+    } else if (c.klass == d3d::D3DXPC_STRUCT && members > 0) {
         for (std::uint16_t i = 0; i < members; ++i) {
             const std::uint64_t info = std::uint64_t{memberInfo} + 8u * i;
             c.members.push_back(constant(table, table.word(info + 4), false, index + size, maxIndex,
@@ -118,7 +114,7 @@ ConstantTable::Constant constant(const Bytes& table, std::uint32_t typeOffset, b
             size += c.members.back().registerCount;
         }
     } else {
-        if (c.klass == kClassObject && set != ConstantTable::Sampler) {
+        if (c.klass == d3d::D3DXPC_OBJECT && set != ConstantTable::Sampler) {
             throw Invalid("constant table: an object outside the sampler registers");
         }
         size = leafSize(set, c.klass, c.rows, c.columns);

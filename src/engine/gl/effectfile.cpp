@@ -2,8 +2,8 @@
 
 #include "engine/d3d/d3dx9effect.h"
 #include "engine/gl/effectstates.h"
+#include "main/hextext.h"
 
-#include <cstdio>
 #include <stdexcept>
 
 using namespace d3d;
@@ -22,12 +22,6 @@ constexpr std::uint32_t kUsageArraySelector = 2;
 struct Invalid : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-std::string hex(std::uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", v);
-    return text;
-}
 
 bool isSampler(const EffectFile::Type& t) {
     return t.type >= D3DXPT_SAMPLER && t.type <= D3DXPT_SAMPLERCUBE;
@@ -137,7 +131,7 @@ public:
             break;
         }
         default:
-            throw Invalid("effect file: a type of unknown class " + hex(t.klass));
+            throw Invalid("effect file: a type of unknown class " + hexText(t.klass));
         }
         if (t.rows > 4 || t.columns > 4) {
             throw Invalid("effect file: a numeric type larger than 4 x 4");
@@ -226,7 +220,7 @@ public:
                             std::uint32_t valueOffset, int depth) const {
         const EffectStates::Entry* entry = EffectStates::find(operation);
         if (entry == nullptr) {
-            throw Invalid("effect file: a state of unknown operation " + hex(operation));
+            throw Invalid("effect file: a state of unknown operation " + hexText(operation));
         }
         EffectFile::State s;
         s.operation = operation;
@@ -321,7 +315,7 @@ void attach(EffectFile& file, EffectFile::State& state, std::uint32_t usage, con
         break;
     }
     default:
-        throw Invalid("effect file: a resource of unknown usage " + hex(usage));
+        throw Invalid("effect file: a resource of unknown usage " + hexText(usage));
     }
 }
 

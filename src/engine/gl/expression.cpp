@@ -1,8 +1,9 @@
 #include "engine/gl/expression.h"
 
+#include "main/hextext.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -64,12 +65,6 @@ constexpr OpInfo kOps[] = {
 struct Invalid : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-std::string hex(std::uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", v);
-    return text;
-}
 
 double signedNan(double v) {
     return std::isnan(v) ? -std::numeric_limits<double>::quiet_NaN() : v;
@@ -196,7 +191,7 @@ bool Expression::read(const std::uint32_t* code, std::size_t words,
             static constexpr Table kTables[8] = {NoTable, Immediate,  Input,     Vertex,
                                                  Output,  OutputBool, OutputInt, Temporary};
             if (number >= 8 || kTables[number] == NoTable) {
-                throw Invalid("expression: an operand of unknown register table " + hex(number));
+                throw Invalid("expression: an operand of unknown register table " + hexText(number));
             }
             return kTables[number];
         };
@@ -204,7 +199,7 @@ bool Expression::read(const std::uint32_t* code, std::size_t words,
             Operand o;
             const std::uint32_t relative = next();
             if (relative > 1) {
-                throw Invalid("expression: an operand of unknown addressing " + hex(relative));
+                throw Invalid("expression: an operand of unknown addressing " + hexText(relative));
             }
             if (relative == 1) {
                 o.indexTable = table(next());
@@ -239,7 +234,7 @@ bool Expression::read(const std::uint32_t* code, std::size_t words,
                 }
             }
             if (in.op < 0) {
-                throw Invalid("expression: unknown instruction " + hex(opcode) + " of " +
+                throw Invalid("expression: unknown instruction " + hexText(opcode) + " of " +
                               std::to_string(inputs) + " inputs");
             }
             for (std::uint32_t k = 0; k < inputs; ++k) {

@@ -1,11 +1,11 @@
 #include "engine/gl/fixedfunctionshaders.h"
 
 #include "engine/gl/opengl.h"
+#include "main/hextext.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 #include <vector>
 
@@ -65,12 +65,6 @@ constexpr DWORD kSourceColor2 = 2;
 // D3DTSS_TEXCOORDINDEX: the set in the low word, a generation mode (D3DTSS_TCI_*) above.
 constexpr DWORD kTexCoordSetMask = 0xFFFF;
 
-std::string hex(DWORD value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
-    return text;
-}
-
 // ---- The texture stages ----
 
 using Arguments = std::array<DWORD, 3>;
@@ -114,10 +108,10 @@ bool readsSource(const Arguments& args, DWORD source) {
 void checkOperation(int stage, const char* channels, DWORD op) {
     const std::string where = "fixed-function texture stage " + std::to_string(stage) + ": " + channels;
     if (op == kOpBumpEnvMap || op == kOpBumpEnvMapLuminance) {
-        throw std::runtime_error(where + " operation " + hex(op) + " (bump mapping) is not supported");
+        throw std::runtime_error(where + " operation " + hexText(op) + " (bump mapping) is not supported");
     }
     if (op < kOpDisable || op > kOpLerp) {
-        throw std::runtime_error(where + " operation " + hex(op) + " is not a texture operation");
+        throw std::runtime_error(where + " operation " + hexText(op) + " is not a texture operation");
     }
 }
 
@@ -126,7 +120,7 @@ void checkArguments(int stage, const Arguments& args) {
         const DWORD known = kArgSourceMask | kArgComplement | kArgAlphaReplicate;
         if (arg != kArgUnused && ((arg & kArgSourceMask) > kArgConstant || (arg & ~known) != 0)) {
             throw std::runtime_error("fixed-function texture stage " + std::to_string(stage) + ": argument " +
-                                     hex(arg) + " is not a texture argument");
+                                     hexText(arg) + " is not a texture argument");
         }
     }
 }
@@ -381,7 +375,7 @@ VertexSettings vertexSettings(const FixedFunctionState& state) {
             if (light.Type != d3d::D3DLIGHT_POINT && light.Type != d3d::D3DLIGHT_SPOT &&
                 light.Type != d3d::D3DLIGHT_DIRECTIONAL) {
                 throw std::runtime_error("fixed-function light " + std::to_string(i) + ": type " +
-                                         hex(static_cast<DWORD>(light.Type)) + " is not a light type");
+                                         hexText(static_cast<DWORD>(light.Type)) + " is not a light type");
             }
             settings.lights.push_back(static_cast<DWORD>(light.Type));
         }
@@ -784,13 +778,13 @@ std::string FixedFunctionShaders::vertexKey(const FixedFunctionState& state) {
 std::string FixedFunctionShaders::pixelKey(const FixedFunctionState& state) {
     std::string key = "ps";
     for (const StageOps& op : stageOps(state)) {
-        key += " " + hex(op.colorOp);
+        key += " " + hexText(op.colorOp);
         for (DWORD arg : op.colorArgs) {
-            key += "," + (arg == kArgUnused ? std::string("-") : hex(arg));
+            key += "," + (arg == kArgUnused ? std::string("-") : hexText(arg));
         }
-        key += "/" + hex(op.alphaOp);
+        key += "/" + hexText(op.alphaOp);
         for (DWORD arg : op.alphaArgs) {
-            key += "," + (arg == kArgUnused ? std::string("-") : hex(arg));
+            key += "," + (arg == kArgUnused ? std::string("-") : hexText(arg));
         }
         key += op.toTemp ? "t" : "c";
     }

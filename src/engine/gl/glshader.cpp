@@ -2,6 +2,7 @@
 
 #include "engine/gl/gldevice.h"
 #include "engine/gl/pixelshader1x.h"
+#include "main/hextext.h"
 
 #include <mojoshader.h>
 
@@ -20,12 +21,6 @@ constexpr std::uint32_t kRegisterInput = 1;
 constexpr std::uint32_t kUsageTexcoord = 5;
 constexpr std::uint32_t kUsageColor = 10;
 constexpr std::uint32_t kUsageFog = 11;
-
-std::string hex(std::uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", v);
-    return text;
-}
 
 // The usage and index that a 3.0 pixel shader declares for each input register, from its dcl
 // instructions (opcode, usage token, register token; lengths in bits 24 to 27 of the opcode).
@@ -169,7 +164,7 @@ std::unique_ptr<GlShader> GlShader::create(GlDevice* device, const std::uint32_t
     const std::uint32_t kind = tokens[0] >> 16;
     const std::uint32_t version = tokens[0] & 0xFFFF;
     if (kind != kVertexKind && kind != kPixelKind) {
-        error = "shader code of unknown kind " + hex(tokens[0]);
+        error = "shader code of unknown kind " + hexText(tokens[0]);
         return nullptr;
     }
     const bool vertex = kind == kVertexKind;

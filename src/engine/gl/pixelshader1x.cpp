@@ -1,5 +1,7 @@
 #include "engine/gl/pixelshader1x.h"
 
+#include "main/hextext.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -172,12 +174,6 @@ struct Refusal : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-std::string hex(std::uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-    return text;
-}
-
 // A float as a GLSL literal that reads back as the same float.
 std::string glslFloat(float value) {
     char text[32];
@@ -271,7 +267,7 @@ void Translator::fail(const std::string& what) const {
 }
 
 std::string Translator::where() const {
-    return std::string(m_instruction->name) + " (" + hex(m_instruction->opcode, 2) + ") at word " +
+    return std::string(m_instruction->name) + " (" + hexText(m_instruction->opcode, 2) + ") at word " +
            std::to_string(m_start);
 }
 
@@ -281,13 +277,13 @@ GlslStage Translator::run() {
     }
     const std::uint32_t version = m_tokens[0];
     if (version < kFirstVersion || version > kLastVersion) {
-        fail("version word " + hex(version, 8) + " is not a pixel shader of version 1.1 to 1.4");
+        fail("version word " + hexText(version, 8) + " is not a pixel shader of version 1.1 to 1.4");
     }
     m_minor = version & 0xFF;
     m_position = 1;
     for (;;) {
         if (m_position >= m_count) {
-            fail("the shader ends without the end word " + hex(kEnd, 8));
+            fail("the shader ends without the end word " + hexText(kEnd, 8));
         }
         const std::uint32_t token = m_tokens[m_position];
         if (token == kEnd) {
@@ -396,9 +392,9 @@ const OpcodeInfo& Translator::lookUp(std::uint32_t token) {
     }
     const std::string at = " at word " + std::to_string(m_position);
     if (name == nullptr) {
-        fail("unknown opcode " + hex(opcode, 4) + at);
+        fail("unknown opcode " + hexText(opcode, 4) + at);
     }
-    fail(std::string(name) + " (" + hex(opcode, 2) + ")" + at + " is not offered by ps_1_" +
+    fail(std::string(name) + " (" + hexText(opcode, 2) + ")" + at + " is not offered by ps_1_" +
          std::to_string(m_minor));
 }
 
@@ -408,7 +404,7 @@ std::uint32_t Translator::parameter() {
     }
     const std::uint32_t token = m_tokens[m_position];
     if ((token & kParameter) == 0) {
-        fail(where() + " has " + hex(token, 8) + " at word " + std::to_string(m_position) +
+        fail(where() + " has " + hexText(token, 8) + " at word " + std::to_string(m_position) +
              " where a register is due");
     }
     if (token & kRelative) {
@@ -427,10 +423,11 @@ Destination Translator::destination() {
     d.modifiers = (token >> 20) & 0xF;
     d.shift = (token >> 24) & 0xF;
     if (d.modifiers & ~(kSaturate | kPartialPrecision)) {
-        fail(where() + " has the result modifier " + hex(d.modifiers, 1) + ", which ps_1_x does not offer");
+        fail(where() + " has the result modifier " + hexText(d.modifiers, 1) +
+             ", which ps_1_x does not offer");
     }
     if (d.shift >= 4 && d.shift <= 12) {
-        fail(where() + " has the result shift " + hex(d.shift, 1) + ", which ps_1_x does not offer");
+        fail(where() + " has the result shift " + hexText(d.shift, 1) + ", which ps_1_x does not offer");
     }
     if (d.mask == 0) {
         fail(where() + " writes no component");
@@ -446,7 +443,8 @@ Source Translator::source() {
     s.swizzle = (token >> 16) & 0xFF;
     s.modifier = (token >> 24) & 0xF;
     if (s.modifier > kDivideW) {
-        fail(where() + " has the source modifier " + hex(s.modifier, 1) + ", which ps_1_x does not offer");
+        fail(where() + " has the source modifier " + hexText(s.modifier, 1) +
+             ", which ps_1_x does not offer");
     }
     return s;
 }
@@ -734,7 +732,7 @@ void Translator::coordinates(const Source& s, unsigned alsoAllowed) {
         fail(where() + " reads its coordinates from register type " + std::to_string(s.type));
     }
     if (s.modifier != kNoModifier && s.modifier != kDivideZ && s.modifier != kDivideW) {
-        fail(where() + " has the source modifier " + hex(s.modifier, 1) + "; it offers only _dz and _dw");
+        fail(where() + " has the source modifier " + hexText(s.modifier, 1) + "; it offers only _dz and _dw");
     }
     line("s0 = " + registerName(s.type, s.index) + swizzleSuffix(s.swizzle) + ";");
     m_scratch = std::max(m_scratch, 1u);
